@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, playing and testing need, when any is missing.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config clang
+    libsdl2-dev libsdl2-ttf-dev libopenmpt-dev libpng-dev libfreetype-dev fonts-dejavu-core
+    libgtest-dev libgmock-dev libbenchmark-dev
+    openmpt123 xmp ffmpeg xvfb xdotool x11-utils x11-apps imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "setup: installing ${missing[*]}" >&2
+sudo=()
+[[ $(id -u) -eq 0 ]] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

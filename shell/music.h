@@ -1,0 +1,19 @@
+// The module player: the slow clock that every scene waits for.
+#pragma once
+#include <cstdint>
+
+namespace vantrose {
+
+extern int32_t music_order;
+extern int32_t music_row;
+
+void sound_init();  // FSOUND_Init: the audio device, when one opens
+void sound_close(); // FSOUND_Close
+void load_music();  // the module from the data folder; reports and ends the program when unusable
+void play_music();
+void poll_music();
+void stop_music();
+// Master volume of the module, 0..256.
+void set_music_volume(int volume);
+
+} // namespace vantrose

@@ -1,0 +1,22 @@
+// The 20 ms tick: one replaceable routine called 50 times a second.
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+namespace vantrose {
+
+using TickRoutine = void (*)();
+
+// Stored with release order, loaded with acquire order.
+extern std::atomic<TickRoutine> timer_slot;
+
+void set_timer_routine(TickRoutine routine);
+void start_timer();
+void timer_callback();
+// Stops and joins the timer thread (shutdown).
+void stop_timer();
+
+// Ticks run so far (either clock).
+uint64_t tick_count();
+
+} // namespace vantrose

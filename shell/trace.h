@@ -1,0 +1,14 @@
+// --trace lines and --stats figures: where the show is, by frame, tick and music position.
+#pragma once
+#include <cstdint>
+
+namespace vantrose {
+
+// Presented frames so far.
+uint64_t frame_count();
+// A scene of the show starts (1..42).
+void note_scene_start(int scene);
+// A 3D runner enters its phase (1..3).
+void note_phase_change(int phase);
+
+} // namespace vantrose
