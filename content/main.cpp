@@ -6,6 +6,7 @@
 #include <string>
 
 #include "content/archive_writer.h"
+#include "content/music.h"
 
 using namespace vantrose;
 
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
     try {
         std::filesystem::create_directories(out);
         write_file(out + "/vantrose.dat", build_archive({}));
-        write_file(out + "/vantrose.s3m", {});
+        write_file(out + "/vantrose.s3m", build_module());
         if (!resources.empty()) write_resources(resources);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "vantrose-content: %s\n", e.what());
