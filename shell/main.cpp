@@ -1,5 +1,3 @@
 #include "shell/startup.h"
 
-int main(int argc, char** argv) {
-    return vantrose::vantrose_main(argc, argv);
-}
+int main(int argc, char** argv) { return vantrose::vantrose_main(argc, argv); }
