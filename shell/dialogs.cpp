@@ -258,6 +258,15 @@ int dialog_event(Dialog& d, const SDL_Event& e, int enter_id, int escape_id) {
     return 0;
 }
 
+// The next event, or false after a short sleep. Polled rather than waited for: SDL's wake-up of
+// a waiting loop can be addressed to a window destroyed meanwhile (the About box), which the X
+// server answers with a fatal error.
+bool next_event(SDL_Event& e) {
+    if (SDL_PollEvent(&e)) return true;
+    SDL_Delay(10);
+    return false;
+}
+
 bool dialog_fonts(Dialog& d) {
     d.font = open_font(font_path);
     d.caption_font = open_font(bold_font_path);
@@ -330,7 +339,7 @@ void run_about_dialog(Dialog& owner, SDL_Texture* owner_picture) {
         if (d.dirty) draw_about_dialog(d);
         if (owner.dirty) draw_mode_dialog(owner, owner_picture);
         SDL_Event e;
-        if (!SDL_WaitEventTimeout(&e, 100)) {
+        if (!next_event(e)) {
             if (quit_posted()) break;
             continue;
         }
@@ -425,7 +434,7 @@ int run_mode_dialog() {
         for (bool done = false; !done;) {
             if (d.dirty) draw_mode_dialog(d, picture);
             SDL_Event e;
-            if (!SDL_WaitEventTimeout(&e, 100)) {
+            if (!next_event(e)) {
                 if (quit_posted()) break; // an interrupt while choosing: as "Exit"
                 continue;
             }

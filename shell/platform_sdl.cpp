@@ -24,19 +24,14 @@ class SdlPlatform final : public Platform {
     bool create_display_object() override {
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-        // SDL falls back to drawing nowhere when no screen is reachable; unless asked for by
-        // name, that is no display.
-        const char* driver = SDL_GetCurrentVideoDriver();
-        const bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 ||
-                                          std::strcmp(driver, "dummy") == 0);
-        if (SDL_GetNumVideoDisplays() < 1 || (invisible && !SDL_getenv("SDL_VIDEODRIVER"))) {
-            SDL_QuitSubSystem(SDL_INIT_VIDEO);
-            SDL_SetError("no X11 or Wayland display reachable");
-            return false;
+        // A busy X server can turn a connection away for a moment: try a few times when a
+        // display is named at all.
+        const bool named = SDL_getenv("DISPLAY") || SDL_getenv("WAYLAND_DISPLAY");
+        for (int attempt = 0; attempt < (named ? 5 : 1); ++attempt) {
+            if (attempt > 0) SDL_Delay(200);
+            if (open_video()) return true;
         }
-        video_ = true;
-        return true;
+        return false;
     }
 
     void show_cursor(bool shown) override {
@@ -198,6 +193,22 @@ class SdlPlatform final : public Platform {
 
   private:
     static constexpr int frame_width = 640;
+
+    bool open_video() {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+        // SDL falls back to drawing nowhere when no screen is reachable; unless asked for by
+        // name, that is no display.
+        const char* driver = SDL_GetCurrentVideoDriver();
+        const bool invisible =
+            driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+        if (SDL_GetNumVideoDisplays() < 1 || (invisible && !SDL_getenv("SDL_VIDEODRIVER"))) {
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            SDL_SetError("no X11 or Wayland display reachable");
+            return false;
+        }
+        video_ = true;
+        return true;
+    }
 
     // Integer scaling when the picture fits the output at least once; smaller outputs scale down.
     void update_scaling() {
