@@ -121,20 +121,23 @@ Mask downsample(const Mask& m, int f) {
     return out;
 }
 
-Mask bevel_light(const Mask& m, int radius, float height, float lx, float ly, Mask* spec) {
-    const Mask hgt = blur(m, radius, 3);
-    Mask out(m.w, m.h);
-    if (spec) *spec = Mask(m.w, m.h);
+Mask relief_light(const Mask& hgt, float relief, float lx, float ly, Mask* spec, bool wrap) {
+    Mask out(hgt.w, hgt.h);
+    if (spec) *spec = Mask(hgt.w, hgt.h);
     float L[3] = {lx, ly, 1.0f};
     const float ll = std::sqrt(L[0] * L[0] + L[1] * L[1] + L[2] * L[2]);
     for (float& v : L) v /= ll;
     float H[3] = {L[0], L[1], L[2] + 1.0f};
     const float hl = std::sqrt(H[0] * H[0] + H[1] * H[1] + H[2] * H[2]);
     for (float& v : H) v /= hl;
-    for (int y = 0; y < m.h; ++y)
-        for (int x = 0; x < m.w; ++x) {
-            const float gx = (hgt.get(x + 1, y) - hgt.get(x - 1, y)) * 0.5f * height;
-            const float gy = (hgt.get(x, y + 1) - hgt.get(x, y - 1)) * 0.5f * height;
+    auto at = [&](int x, int y) {
+        if (wrap) return hgt.at((x + hgt.w) % hgt.w, (y + hgt.h) % hgt.h);
+        return hgt.get(x, y);
+    };
+    for (int y = 0; y < hgt.h; ++y)
+        for (int x = 0; x < hgt.w; ++x) {
+            const float gx = (at(x + 1, y) - at(x - 1, y)) * 0.5f * relief;
+            const float gy = (at(x, y + 1) - at(x, y - 1)) * 0.5f * relief;
             const float nl = std::sqrt(gx * gx + gy * gy + 1.0f);
             const float nx = -gx / nl, ny = -gy / nl, nz = 1.0f / nl;
             const float d = nx * L[0] + ny * L[1] + nz * L[2];
@@ -145,6 +148,10 @@ Mask bevel_light(const Mask& m, int radius, float height, float lx, float ly, Ma
             }
         }
     return out;
+}
+
+Mask bevel_light(const Mask& m, int radius, float height, float lx, float ly, Mask* spec) {
+    return relief_light(blur(m, radius, 3), height, lx, ly, spec, false);
 }
 
 uint32_t hash3(int x, int y, uint32_t seed) {

@@ -131,6 +131,9 @@ Mask downsample(const Mask& m, int factor);
 // (brighter on slopes facing the light at lx, ly, dimmer on the others) and, in `spec`, a
 // specular highlight 0..1. `height` scales the relief, `radius` sets the bevel width.
 Mask bevel_light(const Mask& m, int radius, float height, float lx, float ly, Mask* spec);
+// The same light on a given height field; `wrap` treats it as tiling (textures).
+Mask relief_light(const Mask& height, float relief, float lx, float ly, Mask* spec,
+                  bool wrap = false);
 
 // Deterministic hashing and noise. A period > 0 makes the noise tile with that period.
 uint32_t hash3(int x, int y, uint32_t seed);
@@ -160,4 +163,20 @@ inline float wrapd(float d, float p) {
 namespace vantrose {
 // The canvas reduced by an integer factor (averaging), for supersampled drawings.
 Canvas downsample(const Canvas& c, int factor);
+} // namespace vantrose
+
+namespace vantrose {
+// Renders a scalar field with ss x ss samples per pixel.
+template <class F> Mask render_scalar(int w, int h, int ss, F value) {
+    Mask m(w, h);
+    const float inv = 1.0f / float(ss * ss);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            float sum = 0;
+            for (int j = 0; j < ss; ++j)
+                for (int i = 0; i < ss; ++i) sum += value(x + (i + 0.5f) / ss, y + (j + 0.5f) / ss);
+            m.at(x, y) = sum * inv;
+        }
+    return m;
+}
 } // namespace vantrose

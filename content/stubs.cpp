@@ -43,40 +43,4 @@ Art aurora_picture() {
 Art eclipse_picture() {
     return grad(640, 480);
 }
-Art lattice_texture() {
-    return grad(256, 256);
-}
-Art rings_lattice_texture() {
-    return grad(256, 256);
-}
-Art ornament_texture() {
-    return grad(256, 256);
-}
-Art tiles_texture() {
-    return grad(256, 256);
-}
-Indexed marble_texture() {
-    return grad(256, 256).image;
-}
-Art scales_texture() {
-    return grad(256, 256);
-}
-Art floor_texture() {
-    return grad(256, 256);
-}
-Art metal_texture() {
-    return grad(256, 256);
-}
-Art plaque_texture() {
-    return grad(256, 256);
-}
-Art planet_texture() {
-    return grad(256, 256);
-}
-Art chrome_texture() {
-    return grad(256, 256);
-}
-Art scroller_font() {
-    return grad(320, 200);
-}
 } // namespace vantrose

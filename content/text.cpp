@@ -2,6 +2,7 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 
 #include <algorithm>
 #include <cmath>
@@ -38,7 +39,7 @@ template <class F> void layout(const std::string& text, const TextStyle& s, F em
                      FT_F26Dot6(std::lround(s.size * 64)), 72, 72);
     FT_Matrix shear{0x10000, FT_Fixed(std::lround(s.slant * 65536)), 0, 0x10000};
     FT_Set_Transform(face, &shear, nullptr);
-    const FT_Int32 flags = FT_LOAD_RENDER | (s.hinted ? FT_LOAD_TARGET_NORMAL : FT_LOAD_NO_HINTING);
+    const FT_Int32 flags = s.hinted ? FT_LOAD_TARGET_NORMAL : FT_LOAD_NO_HINTING;
     long pen = 0;
     FT_UInt previous = 0;
     for (unsigned char ch : text) {
@@ -50,6 +51,9 @@ template <class F> void layout(const std::string& text, const TextStyle& s, F em
         }
         if (FT_Load_Glyph(face, index, flags) != 0) continue;
         const FT_GlyphSlot g = face->glyph;
+        if (s.embolden > 0 && g->format == FT_GLYPH_FORMAT_OUTLINE)
+            FT_Outline_Embolden(&g->outline, FT_Pos(std::lround(s.embolden * 64)));
+        if (FT_Render_Glyph(g, FT_RENDER_MODE_NORMAL) != 0) continue;
         Placed p;
         p.metrics = g->metrics;
         p.left = g->bitmap_left;
@@ -108,6 +112,7 @@ Mask text_mask_smooth(const std::string& text, const TextStyle& style, int ss, i
     TextStyle big = style;
     big.size *= float(ss);
     big.tracking *= float(ss);
+    big.embolden *= float(ss);
     big.hinted = false;
     Mask m = text_mask(text, big, margin * ss);
     // Round the size up to a whole number of output pixels.

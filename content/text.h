@@ -20,6 +20,7 @@ struct TextStyle {
     float tracking = 0;  // extra pixels between letters
     float slant = 0;     // shear: x += slant * height above the baseline
     bool hinted = false; // grid-fitted outlines (crisper small text)
+    float embolden = 0;  // pixels added to the stroke width
 };
 
 // Coverage of the text, `margin` empty pixels around its ink; `baseline` receives the row of the
