@@ -63,10 +63,10 @@ Palette violet_cycle() {
     Palette p{};
     put_cycle(p, 0, 256,
               {{0.0f, hex(0x04021a)},
-               {0.3f, hex(0x2a1474)},
-               {0.5f, hex(0x9a48d8)},
-               {0.58f, hex(0xffd8ff)},
-               {0.7f, hex(0x7a3cc0)},
+               {0.26f, hex(0x2a1474)},
+               {0.41f, hex(0x9a48d8)},
+               {0.55f, hex(0xffd8ff)},
+               {0.68f, hex(0x7a3cc0)},
                {1.0f, hex(0x04021a)}},
               4);
     return p;

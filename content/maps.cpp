@@ -70,14 +70,15 @@ Bytes wave_map() {
             const float r = std::sqrt(dx * dx + dy * dy) * 1.22f;
             out[size_t(y) * 320 + size_t(x)] = uint8_t(std::min(255L, std::lround(r)));
         }
-    // Eight trains of rings, one every 128 steps, each a few crests under a smooth envelope,
-    // of varying strength so that the drops do not look machine-made.
-    static const float strength[8] = {1.0f, 0.55f, 0.85f, 0.4f, 0.95f, 0.6f, 0.75f, 0.45f};
+    // Four trains of rings, one every 256 steps, each a few long crests under a smooth
+    // envelope, of varying strength so that the drops do not look machine-made. The rings
+    // move 4 steps a frame: a wavelength of 60 steps keeps them gliding rather than buzzing.
+    static const float strength[4] = {1.0f, 0.6f, 0.85f, 0.5f};
     for (int i = 0; i < wave_profile_length; ++i) {
-        const int train = i / 128;
-        const float local = float(i % 128) - 64.0f;
-        const float envelope = std::exp(-(local * local) / (2 * 22.0f * 22.0f));
-        const float s = 127.0f * strength[train] * envelope * std::sin(2 * pi * local / 21.0f);
+        const int train = i / 256;
+        const float local = float(i % 256) - 128.0f;
+        const float envelope = std::exp(-(local * local) / (2 * 46.0f * 46.0f));
+        const float s = 127.0f * strength[train] * envelope * std::sin(2 * pi * local / 60.0f);
         const long v = std::clamp(std::lround(s), -128L, 127L);
         out[64000 + size_t(i)] = uint8_t(int8_t(v));
     }

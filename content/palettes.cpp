@@ -32,7 +32,7 @@ Rgb gradient(const Stops& stops, float t) {
         if (t <= s[i].at) {
             const float span = s[i].at - s[i - 1].at;
             const float k = span > 0 ? (t - s[i - 1].at) / span : 1.0f;
-            return mix(s[i - 1].colour, s[i].colour, smoothstep(0, 1, k) * 0.5f + k * 0.5f);
+            return mix(s[i - 1].colour, s[i].colour, k);
         }
     return s[n - 1].colour;
 }
