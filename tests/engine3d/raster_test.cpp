@@ -1,4 +1,6 @@
+#include <cstdlib>
 #include <stdexcept>
+#include <utility>
 
 #include "support.h"
 
@@ -208,4 +210,71 @@ TEST_F(ClearFrame, TriangleCrossingRow132StopsThere) {
     EXPECT_NE(at(396, 12), test3d::untouched);
     EXPECT_NE(at(398, 12), test3d::untouched);
     for (size_t i = 399 * 320; i < screen.size(); i++) ASSERT_EQ(screen[i], test3d::untouched);
+}
+
+namespace {
+
+// The walk as literally stated: every step taken, rows outside the raster included.
+void literal_walk(EdgePoint a, EdgePoint b, EdgeEntry* table) {
+    if (uint32_t(a.y) > uint32_t(b.y)) std::swap(a, b);
+    const int64_t dx = std::llabs(int64_t{b.x} - a.x), dy = std::llabs(int64_t{b.y} - a.y);
+    const bool xmajor = dx >= dy;
+    const int64_t steps = xmajor ? dx + 1 : dy + 1;
+    int64_t err = xmajor ? 2 * dy - dx : 2 * dx - dy;
+    const int32_t di = int32_t((int64_t{b.intensity} - a.intensity) / steps);
+    const int32_t du = int32_t((int64_t{b.u} - a.u) / steps);
+    const int32_t dv = int32_t((int64_t{b.v} - a.v) / steps);
+    const int64_t sx = a.x > b.x ? -1 : 1, sy = a.y > b.y ? -1 : 1;
+    int64_t x = a.x, row = a.y, n = 0;
+    int32_t i = a.intensity, u = a.u, v = a.v;
+    while (n < steps) {
+        if (row >= 0 && row < 133) table[row] = {int32_t(x), i, u, v};
+        const int64_t before = row;
+        do {
+            n++;
+            if (err < 0) {
+                err += xmajor ? 2 * dy : 2 * dx;
+                if (xmajor)
+                    x += sx;
+                else
+                    row += sy;
+            } else {
+                err += xmajor ? 2 * (dy - dx) : 2 * (dx - dy);
+                x += sx;
+                row += sy;
+            }
+            i += di;
+            u += du;
+            v += dv;
+        } while (row == before && n <= steps);
+    }
+}
+
+} // namespace
+
+TEST_F(EdgeWalk, ShortcutsMatchTheLiteralWalk) {
+    std::srand(11);
+    auto pick = [](int range, int offset) { return std::rand() % range - offset; };
+    EdgeEntry expected[133];
+    for (int trial = 0; trial < 4000; trial++) {
+        // Small edges around the raster, long flat ones, and ones starting far off it.
+        const int scale = trial % 4 == 0 ? 400000 : trial % 4 == 1 ? 3000 : 400;
+        const int yscale = trial % 4 == 2 ? 20 : scale;
+        const EdgePoint a = {pick(scale, scale / 2), pick(yscale, yscale / 2 - 60),
+                             pick(256, 0) * one, pick(256, 0) * one, pick(256, 0) * one};
+        EdgePoint b = {pick(scale, scale / 2), pick(yscale, yscale / 2 - 60), pick(256, 0) * one,
+                       pick(256, 0) * one, pick(256, 0) * one};
+        if (trial % 8 == 3) b.x = a.x + (b.y - a.y) * (1 + trial % 5); // exact slopes
+        reset_edge_tables();
+        walk_edge(a, b);
+        for (EdgeEntry& e : expected) e = {-30000, 0, 0, 0};
+        literal_walk(a, b, expected);
+        for (int r = 0; r < 133; r++) {
+            ASSERT_EQ(edge_table_a[r].x, expected[r].x) << trial << " row " << r;
+            if (expected[r].x == -30000) continue;
+            ASSERT_EQ(edge_table_a[r].intensity, expected[r].intensity) << trial << " row " << r;
+            ASSERT_EQ(edge_table_a[r].u, expected[r].u) << trial;
+            ASSERT_EQ(edge_table_a[r].v, expected[r].v) << trial;
+        }
+    }
 }

@@ -1,0 +1,63 @@
+#include <thread>
+#include <vector>
+
+#include "engine3d/frame.h"
+#include "shell/display.h"
+#include "shell/startup.h"
+#include "support.h"
+
+using namespace vantrose;
+using vantrose::test3d::Engine3d;
+
+namespace {
+
+int calls = 0;
+bool lock_was_held = false;
+
+class Phase : public Engine3d {
+  protected:
+    void SetUp() override {
+        Engine3d::SetUp();
+        calls = 0;
+        lock_was_held = false;
+        picture.assign(frame_bytes, 0);
+        saved_picture = true_color_frame;
+        true_color_frame = picture.data();
+        app_active = 0; // nothing reaches a display
+    }
+    void TearDown() override {
+        true_color_frame = saved_picture;
+        Engine3d::TearDown();
+    }
+    std::vector<uint8_t> picture;
+    uint8_t* saved_picture = nullptr;
+};
+
+} // namespace
+
+TEST_F(Phase, ShowsOneFrameEvenWhenItsEndAlreadyHolds) {
+    run_phase_3d(1, true, [] {
+        calls++;
+        return true;
+    });
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(at(0, 0), 0); // the frame was rendered: cleared
+}
+
+TEST_F(Phase, TestsItsEndAfterEachFrameWithTheNodesLocked) {
+    run_phase_3d(2, false, [] {
+        std::thread other([] {
+            if (node_mutex.try_lock()) {
+                node_mutex.unlock();
+            } else {
+                lock_was_held = true;
+            }
+        });
+        other.join();
+        node_templates[0].px += 1; // a runner writes root fields here
+        return ++calls == 3;
+    });
+    EXPECT_EQ(calls, 3);
+    EXPECT_TRUE(lock_was_held);
+    EXPECT_EQ(node_templates[0].px, 3.0f);
+}
