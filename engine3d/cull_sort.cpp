@@ -34,8 +34,15 @@ void cull_back_faces() {
 }
 
 void compute_depth_keys() {
+    if (visible_face_count > visible_face_capacity)
+        throw std::length_error("compute_depth_keys: visible_face_count past its pool");
     for (uint32_t i = 0; i < visible_face_count; i++) {
         const Face& f = visible_faces[i];
+        if (static_cast<uint32_t>(f.a) >= world_vertex_count ||
+            static_cast<uint32_t>(f.b) >= world_vertex_count ||
+            static_cast<uint32_t>(f.c) >= world_vertex_count)
+            throw std::out_of_range("compute_depth_keys: visible face " + std::to_string(i) +
+                                    " names a vertex past " + std::to_string(world_vertex_count));
         const double sum =
             double{world_vertices[f.a].z} + world_vertices[f.b].z + world_vertices[f.c].z;
         depth_keys[i] = static_cast<float>(sum / 3.0);

@@ -117,7 +117,9 @@ void instance_node(SceneNode node) {
 }
 
 void rotate_vertices(uint32_t first, uint32_t end, float rz, float ry, float rx) {
-    if (end > world_vertex_capacity) end = world_vertex_capacity;
+    if (end > world_vertex_capacity)
+        throw std::out_of_range("rotate_vertices: end " + std::to_string(end) +
+                                " past the world vertex pool");
     const double cx = std::cos(double{rx}), sx = std::sin(double{rx});
     const double cy = std::cos(double{ry}), sy = std::sin(double{ry});
     const double cz = std::cos(double{rz}), sz = std::sin(double{rz});
@@ -138,6 +140,8 @@ void rotate_vertices(uint32_t first, uint32_t end, float rz, float ry, float rx)
 }
 
 void project_vertices() {
+    if (world_vertex_count > world_vertex_capacity)
+        refuse("project_vertices: world_vertex_count past its pool");
     for (uint32_t i = 0; i < world_vertex_count; i++) {
         const WorldVertex& w = world_vertices[i];
         // The scale is linear in depth: 1 at z = 0, 0 at the viewer distance of 1000.

@@ -63,7 +63,14 @@ int64_t row_span(int32_t y0, int32_t y1) {
 } // namespace
 
 void face_normal(uint32_t visible_index, float* nx, float* ny, float* nz) {
+    if (visible_index >= visible_face_capacity)
+        throw std::out_of_range("face_normal: visible face " + std::to_string(visible_index));
     const Face& f = visible_faces[visible_index];
+    if (static_cast<uint32_t>(f.a) >= world_vertex_capacity ||
+        static_cast<uint32_t>(f.b) >= world_vertex_capacity ||
+        static_cast<uint32_t>(f.c) >= world_vertex_capacity)
+        throw std::out_of_range("face_normal: visible face " + std::to_string(visible_index) +
+                                " names a vertex past the pool");
     const WorldVertex& p0 = world_vertices[f.a];
     const WorldVertex& p1 = world_vertices[f.b];
     const WorldVertex& p2 = world_vertices[f.c];

@@ -77,10 +77,13 @@ TEST_F(DepthSort, KeysAreTheMeanDepth) {
     world_vertices[0].z = 1;
     world_vertices[1].z = 2;
     world_vertices[2].z = 4;
+    world_vertex_count = 3;
     visible_faces[0] = {0, 1, 2, 0};
     visible_face_count = 1;
     compute_depth_keys();
     EXPECT_EQ(depth_keys[0], static_cast<float>(7.0 / 3.0));
+    visible_faces[0].b = 3;
+    EXPECT_THROW(compute_depth_keys(), std::out_of_range);
 }
 
 TEST_F(DepthSort, FarthestFirstAndEqualKeysInTheSchemesOrder) {

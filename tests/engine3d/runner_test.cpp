@@ -1,3 +1,4 @@
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -60,4 +61,28 @@ TEST_F(Phase, TestsItsEndAfterEachFrameWithTheNodesLocked) {
     EXPECT_EQ(calls, 3);
     EXPECT_TRUE(lock_was_held);
     EXPECT_EQ(node_templates[0].px, 3.0f);
+}
+
+TEST_F(Phase, TicksOnAnotherThreadAreSeenWhole) {
+    const ModelVertex v[3] = {{0, 0, 0}, {0, 40, 0}, {40, 0, 0}};
+    const Face f[1] = {{0, 1, 2, 0}};
+    append_object(0, v, 3, f, 1);
+    node_templates[0] = node(0);
+    node_count = root_count = 1;
+    std::atomic<bool> stop{false};
+    // A tick that keeps px and py equal and swings the light, under the lock as ticks do.
+    std::thread ticker([&] {
+        while (!stop.load()) {
+            std::lock_guard<std::mutex> lock(node_mutex);
+            node_templates[0].px += 1;
+            node_templates[0].py += 1;
+            light_vector.lx = -light_vector.lx + 1;
+        }
+    });
+    for (int frame = 0; frame < 200; frame++) {
+        render_frame_3d();
+        ASSERT_EQ(nodes[0].px, nodes[0].py);
+    }
+    stop = true;
+    ticker.join();
 }
