@@ -6,6 +6,8 @@
 
 namespace vantrose::maps_test {
 
+std::vector<RecordedLoad> recorded_loads;
+
 uint64_t checksum(const uint8_t* bytes, size_t size) {
     uint64_t h = 14695981039346656037ull;
     for (size_t i = 0; i < size; ++i) {
