@@ -16,10 +16,10 @@ void twirl_frame() {
 
     // The angle depends only on the distance, so the frame needs one division per distance
     // (1 .. 188), not one per sample. Signed division truncates, the shift then floors.
-    // Index 0 only guards against tables that were never built.
-    int16_t sine_of[189] = {};
-    int16_t cosine_of[189] = {};
-    for (int32_t d = 1; d <= 188; ++d) {
+    // Sized for any byte so that even unbuilt tables (all 0) read inside; 0 is never divided by.
+    int16_t sine_of[256] = {};
+    int16_t cosine_of[256] = {};
+    for (int32_t d = 1; d < 256; ++d) {
         const uint8_t a = static_cast<uint8_t>((t / d) >> 1);
         sine_of[d] = sine_table[a];
         cosine_of[d] = cosine_table[a];
@@ -32,7 +32,7 @@ void twirl_frame() {
             const int32_t dy = 100 - y;
             const uint16_t* distance = distance_table + y;
             for (int32_t x = 0; x < 320; x += 2) {
-                const uint16_t d = distance[x * 200];
+                const uint8_t d = static_cast<uint8_t>(distance[x * 200]); // 1 .. 188
                 const int32_t s = sine_of[d];
                 const int32_t c = cosine_of[d];
                 const int32_t dx = 160 - x;

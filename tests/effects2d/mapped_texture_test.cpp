@@ -75,15 +75,6 @@ TEST_F(MappedTexture, DriftFirstFrameOffsets) {
     EXPECT_EQ(map_drift_counters.scroll, 2);
 }
 
-TEST_F(MappedTexture, SwellAndWaveBendRowsByTheColumn) {
-    map_table[0] = 0x2005; // u = 5, v = 0x20
-    map_swell_frame();     // scroll 3, no phase
-    EXPECT_EQ(target[0], texture[((0x20 + 3 + sine3_table[5 + 3]) & 255) * 256 + 5]);
-    EXPECT_EQ(map_swell_counters.phase, 0);
-    map_wave_frame(); // phase 1, scroll 1
-    EXPECT_EQ(target[0], texture[((0x20 + 1 + sine5_table[5 + 1]) & 255) * 256 + 5]);
-}
-
 TEST_F(MappedTexture, PairAtTheLastTexelTakesTexelZero) {
     // Wave, first frame: entry column 255 reads sine5[0] = 32, row v + 1 + 32 = 255.
     map_table[0] = static_cast<uint16_t>((255 - 33) * 256 + 255);

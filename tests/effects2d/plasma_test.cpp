@@ -220,21 +220,6 @@ TEST_F(Plasma, PairAtTheLastTexelTakesTexelZero) {
     EXPECT_EQ(target[1], texture[0]);
 }
 
-TEST_F(Plasma, DisplaceWritesTheBytesOfTheDisplacedEntries) {
-    map_table[0] = 0xfff0; // wraps past 65535
-    map_table[1] = 0x1234;
-    map_table[2] = 0x0001; // [p + 2], [p + 3] are never read
-    map_table[3] = 0x0002;
-    plasma_displace_frame();
-    for (int h = 0; h < 2; ++h) {
-        const uint32_t e = map_table[h];
-        const uint32_t t = texture[e];
-        const uint32_t displaced = (e + t + 256 * (t >> 3)) & 0xffff;
-        EXPECT_EQ(target[2 * h], displaced & 255) << h;
-        EXPECT_EQ(target[2 * h + 1], displaced >> 8) << h;
-    }
-}
-
 TEST_F(Plasma, LeavesTheRowsTheTransferSkips) {
     maps_test::fill_noise(reinterpret_cast<uint8_t*>(map_table), sizeof(map_table), 5);
     maps_test::mark_skipped_rows(target.data(), 0x5a);
