@@ -63,13 +63,25 @@ void sample_grid(const uint8_t* texture, uint8_t* frame, uint16_t u_base, uint16
         uint8_t* bottom = top + 320;
         uint32_t u = row_u, v = row_v;
         if (skip_transparent) {
-            for (int i = 0; i < 160; ++i) {
+            // Without branches: holes are frequent and irregular. A transparent cell writes
+            // its own pixels back.
+            for (int i = 0; i < 160; i += 2) {
                 u += du_dx;
                 v += dv_dx;
-                const uint8_t t = texel(texture, u, v);
-                if (t == transparent_index) continue;
-                top[2 * i] = top[2 * i + 1] = t;
-                bottom[2 * i] = bottom[2 * i + 1] = t;
+                const uint32_t left = texel(texture, u, v);
+                u += du_dx;
+                v += dv_dx;
+                const uint32_t right = texel(texture, u, v);
+                const uint32_t quad = (left | right << 16) * 0x0101u;
+                const uint32_t keep = (left == transparent_index ? 0x0000FFFFu : 0u) |
+                                      (right == transparent_index ? 0xFFFF0000u : 0u);
+                uint32_t old_top, old_bottom;
+                std::memcpy(&old_top, top + 2 * i, 4);
+                std::memcpy(&old_bottom, bottom + 2 * i, 4);
+                old_top = (old_top & keep) | quad;
+                old_bottom = (old_bottom & keep) | quad;
+                std::memcpy(top + 2 * i, &old_top, 4);
+                std::memcpy(bottom + 2 * i, &old_bottom, 4);
             }
         } else {
             // Two cells at a time, four pixels of a row in one store.
