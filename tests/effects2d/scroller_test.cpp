@@ -187,15 +187,6 @@ TEST(GreetingsText, EveryLineFitsTheTextureAndTheWidestFillsIt) {
     EXPECT_EQ(widest, 256);
 }
 
-TEST(GreetingsText, NamesStandRoughlyCentred) {
-    const std::vector<Line> lines = text_lines();
-    for (int k = 2; k < 30; ++k) {
-        const size_t lead = lines[k].find_first_not_of(' ');
-        const double centre = 5.0 * lead + line_width(lines[k].substr(lead)) / 2.0;
-        EXPECT_NEAR(centre, 128, 24) << lines[k];
-    }
-}
-
 // ---------------------------------------------------------------------------------------------
 // Writing one row
 
