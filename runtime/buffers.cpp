@@ -23,13 +23,12 @@ struct BufferSlot {
 
 // Allocation order.
 const BufferSlot slots[] = {
-    {&buf0, work_buffer_size}, {&buf1, work_buffer_size}, {&buf2, work_buffer_size},
-    {&buf3, buf3_size},        {&buf4, work_buffer_size}, {&buf5, work_buffer_size},
-    {&buf6, work_buffer_size}, {&buf7, work_buffer_size}, {&pal0, palette_size},
-    {&pal1, palette_size},     {&pal2, palette_size},     {&pal3, palette_size},
-    {&pal4, palette_size},     {&pal5, palette_size},     {&pal6, palette_size},
-    {&pal7, palette_size},     {&rgb_screen, rgb_screen_size},
-    {&hires_picture, hires_picture_size},
+    {&buf0, work_buffer_size}, {&buf1, work_buffer_size},      {&buf2, work_buffer_size},
+    {&buf3, buf3_size},        {&buf4, work_buffer_size},      {&buf5, work_buffer_size},
+    {&buf6, work_buffer_size}, {&buf7, work_buffer_size},      {&pal0, palette_size},
+    {&pal1, palette_size},     {&pal2, palette_size},          {&pal3, palette_size},
+    {&pal4, palette_size},     {&pal5, palette_size},          {&pal6, palette_size},
+    {&pal7, palette_size},     {&rgb_screen, rgb_screen_size}, {&hires_picture, hires_picture_size},
 };
 
 } // namespace
@@ -51,7 +50,7 @@ void allocate_buffers() {
 }
 
 void free_buffers() {
-    uint8_t* order[] = {buf0, buf1, buf2, buf3, buf4, buf5, buf6, buf7, rgb_screen,
+    uint8_t* order[] = {buf0,          buf1, buf2, buf3, buf4, buf5, buf6, buf7, rgb_screen,
                         hires_picture, pal6, pal7, pal0, pal1, pal2, pal3, pal4, pal5};
     for (uint8_t* buffer : order) std::free(buffer);
 }

@@ -24,16 +24,26 @@ void play_music() {}
 void poll_music() {}
 void stop_music() {}
 void set_music_volume(int) {}
-void set_timer_routine(TickRoutine routine) { timer_slot.store(routine, std::memory_order_release); }
+void set_timer_routine(TickRoutine routine) {
+    timer_slot.store(routine, std::memory_order_release);
+}
 void start_timer() {}
 void timer_callback() {}
 void stop_timer() {}
-uint64_t tick_count() { return 0; }
-uint64_t frame_count() { return 0; }
+uint64_t tick_count() {
+    return 0;
+}
+uint64_t frame_count() {
+    return 0;
+}
 void note_scene_start(int) {}
 void note_phase_change(int) {}
-bool create_display_object() { return true; }
-bool setup_display() { return true; }
+bool create_display_object() {
+    return true;
+}
+bool setup_display() {
+    return true;
+}
 void release_display() {}
 void build_pal32(const uint8_t*) {}
 void present_hires(const uint8_t*) {}
