@@ -57,7 +57,7 @@ Inputs& inputs() {
     return instance;
 }
 
-void BM_memcpy_frame(benchmark::State& state) {
+void BM_maps_memcpy_frame(benchmark::State& state) {
     Inputs& in = inputs();
     for (auto _ : state) {
         std::memcpy(in.frame.data(), in.a.data(), 64000);
@@ -86,7 +86,7 @@ template <void (*Frame)()> void BM_frame(benchmark::State& state) {
     }
 }
 
-BENCHMARK(BM_memcpy_frame);
+BENCHMARK(BM_maps_memcpy_frame);
 BENCHMARK(BM_twirl_frame);
 BENCHMARK(BM_frame<plasma_shear_frame>)->Name("BM_plasma_shear_frame");
 BENCHMARK(BM_frame<plasma_fold_frame>)->Name("BM_plasma_fold_frame");
