@@ -118,9 +118,13 @@ Art credit_card(int which) {
             }
     TextStyle role{sans_bold, 15.0f * ss, 1.0f, 3.0f * ss};
     centred_text(c, card.role, role, width * ss / 2.0f, 48 * ss, hex(0xb8e4ff));
-    TextStyle name{serif_bold, 50.0f * ss, 1.0f, 1.0f * ss};
-    name.size *= std::min(1.0f, float(236 * ss) / float(text_width(card.name, name)));
+    TextStyle name{serif_bold, 64.0f * ss, 1.0f, 1.0f * ss};
+    name.size *= std::min(1.0f, float(268 * ss) / float(text_width(card.name, name)));
     const Mask m = text_mask(card.name, name);
+    const int nx = (width * ss - m.w) / 2, ny = (104 * ss) - m.h / 2;
+    // A warm glow behind the name lifts it off the card.
+    const int spread = 24 * ss;
+    add_glow(c, blur(pad(m, spread), 8 * ss), nx - spread, ny - spread, hex(0x6a2a18));
     Lettering copper;
     copper.face = {{0.0f, hex(0xffe0a8)},
                    {0.45f, hex(0xe08a48)},
@@ -131,9 +135,9 @@ Art credit_card(int which) {
     copper.bevel = 2 * ss;
     copper.outline = ss;
     copper.outline_colour = hex(0x000000);
-    draw_lettering(c, m, (width * ss - m.w) / 2, (116 * ss) - m.h / 2, copper);
+    draw_lettering(c, m, nx, ny, copper);
     TextStyle foot{sans, 11.0f * ss, 1.0f, 1.0f * ss};
-    centred_text(c, card.foot, foot, width * ss / 2.0f, 146 * ss, hex(0x8a90c8));
+    centred_text(c, card.foot, foot, width * ss / 2.0f, 144 * ss, hex(0x8a90c8));
     return quantized(downsample(c, ss), 0.3f);
 }
 

@@ -97,6 +97,19 @@ Bytes over(const Indexed& top, const Bytes& top_pal, const Bytes& below, const B
     return a;
 }
 
+// What the blending transfers settle to with a layer keyed over a picture blended on top:
+// (3 x layer + 4 x picture) / 7 where the layer has ink, the picture alone elsewhere.
+Bytes settled(const Indexed& layer, const Bytes& layer_pal, const Bytes& picture,
+              const Bytes& picture_pal) {
+    Bytes a = through(layer.px, layer_pal), b = through(picture, picture_pal);
+    for (size_t i = 0; i < layer.px.size(); ++i)
+        if (layer.px[i] != 0)
+            for (int k = 0; k < 3; ++k)
+                b[i * 3 + size_t(k)] =
+                    uint8_t((3 * a[i * 3 + size_t(k)] + 4 * b[i * 3 + size_t(k)]) / 7);
+    return b;
+}
+
 } // namespace
 
 void write_png(const std::string& path, int w, int h, const Bytes& rgb) {
@@ -180,6 +193,8 @@ void write_sheet(const std::string& dir, const std::vector<Entry>& e) {
                   over(layered(e[2].data, step), e[3].data, e[4].data, e[5].data));
         pv("layers2-" + n, layered(e[8].data, step), 9);
     }
+    write_png(dir + "/preview-layers2-card.png", 320, 200,
+              settled(layered(e[8].data, 3), e[9].data, e[10].data, e[11].data));
     for (int angle : {0, 24, 48, 58}) {
         Indexed f(320, 200);
         const int zoom = int(std::lround(256 * std::cos(2 * 3.14159265358979 * angle / 256.0)));

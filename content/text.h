@@ -11,7 +11,6 @@ constexpr const char* sans = "DejaVuSans.ttf";
 constexpr const char* sans_bold = "DejaVuSans-Bold.ttf";
 constexpr const char* serif = "DejaVuSerif.ttf";
 constexpr const char* serif_bold = "DejaVuSerif-Bold.ttf";
-constexpr const char* mono_bold = "DejaVuSansMono-Bold.ttf";
 
 struct TextStyle {
     const char* font = sans_bold;

@@ -69,12 +69,12 @@ Art rings_lattice_texture() {
         for (int x = 0; x < size; ++x) {
             const float cx = local(x + 0.5f - 64, 128), cy = local(y + 0.5f - 64, 128);
             const float kx = local(x + 0.5f, 128), ky = local(y + 0.5f, 128);
-            float h = tube(std::sqrt(cx * cx + cy * cy), 50, 7.0f);
-            h = std::max(h, tube(std::sqrt(kx * kx + ky * ky), 19, 5.5f));
+            float h = tube(std::sqrt(cx * cx + cy * cy), 50, 5.5f);
+            h = std::max(h, tube(std::sqrt(kx * kx + ky * ky), 19, 4.5f));
             // Links on the diagonals from the small ring to the large one.
             const float ax = std::fabs(kx), ay = std::fabs(ky);
             const float link = sd_segment(ax, ay, 16.0f, 16.0f, 30.0f, 30.0f);
-            h = std::max(h, tube(link, 0, 4.5f) * 0.8f);
+            h = std::max(h, tube(link, 0, 3.5f) * 0.8f);
             hole.at(x, y) = h < 0 ? 1.0f : 0.0f;
             height.at(x, y) = std::max(h, 0.0f);
         }
