@@ -13,12 +13,6 @@ namespace {
 
 constexpr int width = 640, height = 480;
 
-Art quantized(const Canvas& c, float dither) {
-    Art a;
-    a.image = quantize(c, a.palette, 0, 256, dither);
-    return a;
-}
-
 // The canvas below row `horizon` becomes a darkened, slightly rippled mirror of what is above.
 void mirror_below(Canvas& c, int horizon, float strength, Rgb tint, uint32_t seed) {
     const Canvas above = c;

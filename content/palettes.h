@@ -11,6 +11,12 @@ namespace vantrose {
 // 256 entries of red, green, blue, each 0..63.
 using Palette = std::array<uint8_t, 768>;
 
+// A picture or texture together with the palette it is made for.
+struct Art {
+    Indexed image;
+    Palette palette{};
+};
+
 struct Stop {
     float at; // 0..1 along the ramp
     Rgb colour;

@@ -15,12 +15,6 @@ namespace {
 
 constexpr int width = 320, height = 200;
 
-Art quantized(const Canvas& c, float dither) {
-    Art a;
-    a.image = quantize(c, a.palette, 0, 256, dither);
-    return a;
-}
-
 // Draws text centred on column cx with its top at row y.
 void centred_text(Canvas& c, const std::string& s, const TextStyle& style, float cx, int y,
                   Rgb colour) {

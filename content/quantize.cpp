@@ -210,4 +210,10 @@ Indexed quantize(const Canvas& c, Palette& pal, int first, int count, float dith
     return out;
 }
 
+Art quantized(const Canvas& c, float dither) {
+    Art a;
+    a.image = quantize(c, a.palette, 0, 256, dither);
+    return a;
+}
+
 } // namespace vantrose

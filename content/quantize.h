@@ -12,4 +12,7 @@ namespace vantrose {
 Indexed quantize(const Canvas& c, Palette& pal, int first, int count, float dither,
                  const Mask* alpha = nullptr);
 
+// The picture in 256 colours of its own palette.
+Art quantized(const Canvas& c, float dither);
+
 } // namespace vantrose

@@ -240,9 +240,6 @@ float sd_segment(float x, float y, float ax, float ay, float bx, float by) {
     return std::sqrt(dx * dx + dy * dy);
 }
 
-} // namespace vantrose
-
-namespace vantrose {
 Canvas downsample(const Canvas& c, int f) {
     Canvas out(c.w / f, c.h / f);
     const float inv = 1.0f / float(f * f);

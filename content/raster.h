@@ -158,14 +158,9 @@ inline float wrapd(float d, float p) {
     return d - p * std::round(d / p);
 }
 
-} // namespace vantrose
-
-namespace vantrose {
 // The canvas reduced by an integer factor (averaging), for supersampled drawings.
 Canvas downsample(const Canvas& c, int factor);
-} // namespace vantrose
 
-namespace vantrose {
 // Renders a scalar field with ss x ss samples per pixel.
 template <class F> Mask render_scalar(int w, int h, int ss, F value) {
     Mask m(w, h);
@@ -179,4 +174,5 @@ template <class F> Mask render_scalar(int w, int h, int ss, F value) {
         }
     return m;
 }
+
 } // namespace vantrose

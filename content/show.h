@@ -8,12 +8,6 @@
 
 namespace vantrose {
 
-// A picture or texture together with the palette it is made for.
-struct Art {
-    Indexed image;
-    Palette palette{};
-};
-
 enum class Kind { palette, picture, map, bytes };
 
 struct Entry {

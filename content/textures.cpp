@@ -25,11 +25,6 @@ Art ramp_art(const Mask& level, const Stops& ramp, int first, const Mask* hole =
     return a;
 }
 
-// Offset of x from the nearest multiple of the period.
-float local(float x, float period) {
-    return x - period * std::round(x / period);
-}
-
 } // namespace
 
 Art lattice_texture() {
@@ -38,7 +33,7 @@ Art lattice_texture() {
     Mask height(size, size), hole(size, size);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
-            const float cx = local(x + 0.5f - 64, 128), cy = local(y + 0.5f - 64, 128);
+            const float cx = wrapd(x + 0.5f - 64, 128), cy = wrapd(y + 0.5f - 64, 128);
             const float sd = sd_box(cx, cy, 0, 0, 48, 48, 18);
             hole.at(x, y) = sd < 0 ? 1.0f : 0.0f;
             const float bx = 64 - std::fabs(cx), by = 64 - std::fabs(cy);
@@ -67,8 +62,8 @@ Art rings_lattice_texture() {
     };
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
-            const float cx = local(x + 0.5f - 64, 128), cy = local(y + 0.5f - 64, 128);
-            const float kx = local(x + 0.5f, 128), ky = local(y + 0.5f, 128);
+            const float cx = wrapd(x + 0.5f - 64, 128), cy = wrapd(y + 0.5f - 64, 128);
+            const float kx = wrapd(x + 0.5f, 128), ky = wrapd(y + 0.5f, 128);
             float h = tube(std::sqrt(cx * cx + cy * cy), 50, 5.5f);
             h = std::max(h, tube(std::sqrt(kx * kx + ky * ky), 19, 4.5f));
             // Links on the diagonals from the small ring to the large one.
@@ -90,8 +85,8 @@ Art ornament_texture() {
     // Fire rosettes on the multiples of 128 (the texture's middle is one of them), four-pointed
     // stars between them, a lattice of bands joining them; every shape outlined in black.
     Mask level = render_scalar(size, size, 3, [](float x, float y) {
-        const float rx = local(x, 128), ry = local(y, 128);
-        const float sx = local(x - 64, 128), sy = local(y - 64, 128);
+        const float rx = wrapd(x, 128), ry = wrapd(y, 128);
+        const float sx = wrapd(x - 64, 128), sy = wrapd(y - 64, 128);
         // Background: dark red with a faint diagonal weave.
         const float weave = 0.5f + 0.5f * std::sin((x + y) * pi / 16) * std::sin((x - y) * pi / 16);
         float v = 0.16f + 0.06f * weave;
@@ -100,7 +95,7 @@ Art ornament_texture() {
             v = mixf(v, fill, cover(sd));
         };
         // Bands from rosette to star, along the diagonals.
-        const float band = std::min(std::fabs(local(x - y, 128)), std::fabs(local(x + y, 128)));
+        const float band = std::min(std::fabs(wrapd(x - y, 128)), std::fabs(wrapd(x + y, 128)));
         layer(band / 1.4142f - 3.0f, 0.42f, 1.5f);
         // The small star between rosettes.
         {
@@ -128,7 +123,7 @@ Art tiles_texture() {
     Mask height(size, size);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
-            const float cx = local(x + 0.5f - 32, 64), cy = local(y + 0.5f - 32, 64);
+            const float cx = wrapd(x + 0.5f - 32, 64), cy = wrapd(y + 0.5f - 32, 64);
             const float sd = sd_box(cx, cy, 0, 0, 29, 29, 3);
             height.at(x, y) =
                 smoothstep(-0.5f, -4.0f, sd) + 0.08f * fbm(x / 8.0f, y / 8.0f, 4, 11, 32);
@@ -150,7 +145,7 @@ Art tiles_texture() {
             // Seams darker.
             p = p * (0.35f + 0.65f * clamp01(height.at(x, y) * 1.2f));
             // Copper studs on the corners.
-            const float kx = local(x + 0.5f, 64), ky = local(y + 0.5f, 64);
+            const float kx = wrapd(x + 0.5f, 64), ky = wrapd(y + 0.5f, 64);
             const float d = std::fabs(kx) + std::fabs(ky);
             const float stud = cover(d - 7);
             const float dome = clamp01(1 - d / 7);
@@ -158,9 +153,7 @@ Art tiles_texture() {
                 mix(hex(0x6a2a10), hex(0xffc890), dome * dome * (ky < 0 ? 1.0f : 0.7f));
             c.at(x, y) = mix(p, copper, stud);
         }
-    Art a;
-    a.image = quantize(c, a.palette, 0, 256, 0.35f);
-    return a;
+    return quantized(c, 0.35f);
 }
 
 Indexed marble_texture() {
@@ -188,7 +181,7 @@ Art scales_texture() {
             const int i = int(std::floor((x - shift) / 32.0f + 0.5f));
             for (int di = -1; di <= 1; ++di) {
                 const float cx = float(i + di) * 32 + shift, cy = float(j) * 16;
-                const float dx = local(x - cx, 256), dy = local(y - cy, 256);
+                const float dx = wrapd(x - cx, 256), dy = wrapd(y - cy, 256);
                 const float d = std::sqrt(dx * dx + dy * dy);
                 if (d > 18.5f || dy < 0) continue;
                 const int wx = ((i + di) % 8 + 8) % 8, wy = ((j % 16) + 16) % 16;
@@ -205,9 +198,7 @@ Art scales_texture() {
         }
         return hex(0x100804);
     });
-    Art a;
-    a.image = quantize(c, a.palette, 0, 256, 0.3f);
-    return a;
+    return quantized(c, 0.3f);
 }
 
 } // namespace vantrose

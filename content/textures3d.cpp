@@ -10,17 +10,8 @@ namespace vantrose {
 namespace {
 
 constexpr int size = 256;
-
-float local(float x, float period) {
-    return x - period * std::round(x / period);
-}
-
-// Textures of the 3D scenes are lit by the shade table: kept mid to bright, with light dither.
-Art finish(const Canvas& c) {
-    Art a;
-    a.image = quantize(c, a.palette, 0, 256, 0.25f);
-    return a;
-}
+// Light dither: the shade table darkens and the span filler magnifies these texels.
+constexpr float dither = 0.25f;
 
 // Marble: a pale or dark stone with veins, from a seed.
 Rgb marble(float x, float y, Rgb base, Rgb vein, uint32_t seed) {
@@ -42,7 +33,7 @@ Art floor_texture() {
         Rgb p = pale ? marble(x, y, hex(0xd8e4f0), hex(0x8098c0), 3)
                      : marble(x, y, hex(0x3c4c9c), hex(0xa8b8f0), 4);
         // Bronze strips on the tile borders, bevelled.
-        const float bx = std::fabs(local(x, 128)), by = std::fabs(local(y, 128));
+        const float bx = std::fabs(wrapd(x, 128)), by = std::fabs(wrapd(y, 128));
         const float strip = std::min(bx, by);
         const Rgb bronze = mix(hex(0x8a6424), hex(0xf0d48a), smoothstep(3.5f, 0.0f, strip));
         p = mix(p, bronze, cover(strip - 3.5f));
@@ -54,7 +45,7 @@ Art floor_texture() {
         p = mix(p, mix(hex(0xc89848), hex(0xfff0c0), clamp01(1 - r / 14)), cover(r - star));
         return p;
     });
-    return finish(c);
+    return quantized(c, dither);
 }
 
 Art metal_texture() {
@@ -65,14 +56,14 @@ Art metal_texture() {
         const float brush = fbm(x / 64.0f, y * 1.5f, 4, 51, 4);
         const float band = 0.5f + 0.5f * std::sin(y / 256.0f * 2 * pi * 3);
         Rgb steel = mix(hex(0x8890a0), hex(0xd8e0f0), 0.4f * brush + 0.35f * band + 0.15f);
-        const float cx = std::fabs(local(x, 32));
+        const float cx = std::fabs(wrapd(x, 32));
         // Collar: a bronze ring with a bright top edge and a dark groove on both sides.
         const float collar = cover(cx - 5.0f);
         const Rgb bronze = mix(hex(0x8c5c20), hex(0xffd890), smoothstep(5.0f, 0.0f, cx) * 0.8f);
         steel = steel * (0.55f + 0.45f * smoothstep(5.0f, 8.0f, cx));
         return mix(steel, bronze, collar);
     });
-    return finish(c);
+    return quantized(c, dither);
 }
 
 Art plaque_texture() {
@@ -121,7 +112,7 @@ Art plaque_texture() {
             p = mix(p, hex(0x4a3010), 0.55f * engraving.at(x, y));
             c.at(x, y) = clamp01(screen(p, hex(0xfff4d0) * (0.5f * spec.at(x, y))));
         }
-    return finish(c);
+    return quantized(c, dither);
 }
 
 Art planet_texture() {
@@ -139,7 +130,7 @@ Art planet_texture() {
         const Rgb lava = mix(hex(0xff6a10), hex(0xfff0a0), std::exp(-edge / 0.8f));
         return mix(plate, lava, glow);
     });
-    return finish(c);
+    return quantized(c, dither);
 }
 
 Art chrome_texture() {
@@ -157,7 +148,7 @@ Art chrome_texture() {
         p = screen(p, hex(0xffffff) * (0.5f * std::pow(band, 12.0f)));
         return mix(hex(0xffffff), p, smoothstep(2.0f, 7.0f, r));
     });
-    return finish(c);
+    return quantized(c, dither);
 }
 
 } // namespace vantrose
