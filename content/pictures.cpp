@@ -102,16 +102,16 @@ Art credit_card(int which) {
         p = p * (0.85f + 0.15f * line);
         return p;
     });
-    // Copper rules above and below.
-    for (int y : {34 * ss, 166 * ss})
+    // Copper rules above and below, two rows thick: the display leaves out every third row.
+    for (int y : {33 * ss, 165 * ss})
         for (int x = 40 * ss; x < 280 * ss; ++x)
-            for (int k = 0; k < ss; ++k) {
+            for (int k = 0; k < 2 * ss; ++k) {
                 const float fade = smoothstep(40.0f * ss, 90.0f * ss, float(x)) *
                                    smoothstep(280.0f * ss, 230.0f * ss, float(x));
                 c.at(x, y + k) = mix(c.at(x, y + k), hex(0xd88a4a), fade);
             }
     TextStyle role{sans_bold, 15.0f * ss, 1.0f, 3.0f * ss};
-    centred_text(c, card.role, role, width * ss / 2.0f, 48 * ss, hex(0xb8e4ff));
+    centred_text(c, card.role, role, width * ss / 2.0f, 48 * ss, hex(0xe0f4ff));
     TextStyle name{serif_bold, 64.0f * ss, 1.0f, 1.0f * ss};
     name.size *= std::min(1.0f, float(268 * ss) / float(text_width(card.name, name)));
     const Mask m = text_mask(card.name, name);
@@ -130,8 +130,8 @@ Art credit_card(int which) {
     copper.outline = ss;
     copper.outline_colour = hex(0x000000);
     draw_lettering(c, m, nx, ny, copper);
-    TextStyle foot{sans, 11.0f * ss, 1.0f, 1.0f * ss};
-    centred_text(c, card.foot, foot, width * ss / 2.0f, 144 * ss, hex(0x8a90c8));
+    TextStyle foot{sans_bold, 11.0f * ss, 1.0f, 1.5f * ss};
+    centred_text(c, card.foot, foot, width * ss / 2.0f, 144 * ss, hex(0xa8b0e8));
     return quantized(downsample(c, ss), 0.3f);
 }
 
