@@ -81,13 +81,14 @@ size_t rle_decode(const uint8_t* source, uint8_t* destination, size_t packed_siz
             // A run byte whose value lies beyond the packed bytes ends the stream.
             if (i + 1 >= packed_size) break;
             const size_t count = b - 128u;
+            // No zero-length memset: an empty destination may be null.
             if (count > capacity - j) {
-                std::memset(destination + j, source[i + 1], capacity - j);
+                if (capacity > j) std::memset(destination + j, source[i + 1], capacity - j);
                 j = capacity;
                 over = true;
                 break;
             }
-            std::memset(destination + j, source[i + 1], count);
+            if (count > 0) std::memset(destination + j, source[i + 1], count);
             j += count;
             i += 2;
         }

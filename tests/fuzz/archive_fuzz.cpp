@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
-#include "content/archive_writer.h"
 #include "runtime/archive.h"
 
 using namespace vantrose;
@@ -19,8 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     const uint32_t index = data[0] < 248 ? data[0] % 8 : 0xFFFFFFFFu - (data[0] - 248);
     const size_t capacity = static_cast<size_t>(data[1]) * 3;
-    const Bytes file(data + 2, data + size);
-    write_file(path, file);
+    const std::vector<uint8_t> file(data + 2, data + size);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) std::abort();
+    if (!file.empty()) std::fwrite(file.data(), 1, file.size(), f);
+    std::fclose(f);
 
     // Exactly `capacity` bytes on the heap: the address sanitizer sees any write past them.
     std::unique_ptr<uint8_t[]> destination(new uint8_t[capacity + 1]);

@@ -55,13 +55,14 @@ class ArchiveFile : public ::testing::Test {
   protected:
     std::string path = scratch_path("vantrose.dat");
     std::string out_path = scratch_path("stdout.txt");
+    void SetUp() override { use_threadsafe_death_tests(); }
     void TearDown() override {
         std::remove(path.c_str());
         std::remove(out_path.c_str());
         archive_path = "vantrose.dat";
     }
     void write(const Bytes& file) {
-        write_file(path, file);
+        write_bytes(path, file);
         archive_path = path;
     }
 };

@@ -86,6 +86,7 @@ TEST(Buffers, AllocatedInOrderAndZeroFilled) {
 }
 
 TEST(Buffers, FailedAllocationPrintsBothLinesAndEndsWithStatusZero) {
+    use_threadsafe_death_tests();
     const std::string out_path = scratch_path("stdout.txt");
     EXPECT_EXIT(
         {

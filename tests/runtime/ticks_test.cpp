@@ -18,7 +18,10 @@ class Ticks : public ::testing::Test {
   protected:
     void SetUp() override {
         allocate_buffers();
-        // Palette p holds level 10 * p everywhere, so every pair has somewhere to go.
+        fill_palettes();
+    }
+    // Palette p holds level 10 * p everywhere, so every pair has somewhere to go.
+    static void fill_palettes() {
         for (int p = 0; p < 8; ++p) std::memset(*palettes[p], 10 * p, palette_size);
     }
     void TearDown() override { free_buffers(); }
@@ -50,7 +53,7 @@ TEST_F(Ticks, FadeRoutinesStepExactlyTheirPairsOncePerTick) {
         {"idle_tick", idle_tick, {}},
     };
     for (const Fade& fade : fades) {
-        SetUp();
+        fill_palettes();
         fade.routine();
         for (int p = 0; p < 8; ++p) {
             int expected = 10 * p;
@@ -59,7 +62,6 @@ TEST_F(Ticks, FadeRoutinesStepExactlyTheirPairsOncePerTick) {
             EXPECT_EQ(level(p), expected) << fade.name << " pal" << p;
             EXPECT_TRUE(uniform(p)) << fade.name << " pal" << p;
         }
-        TearDown();
     }
 }
 
