@@ -1,5 +1,6 @@
 #include "runtime/archive.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -132,7 +133,11 @@ ArchiveStatus load_entry_checked(const std::string& path, uint32_t index, uint8_
     if (decoded) *decoded = length;
     if (truncated) return ArchiveStatus::truncated_run;
     if (length > capacity) return ArchiveStatus::too_large;
-    rle_decode(packed.data(), destination, packed_size, capacity);
+    std::vector<uint8_t> bytes(length);
+    rle_decode(packed.data(), bytes.data(), packed_size, bytes.size());
+    // The destination may be a palette that the timer thread is fading toward: byte stores.
+    for (size_t i = 0; i < bytes.size(); ++i)
+        std::atomic_ref<uint8_t>(destination[i]).store(bytes[i], std::memory_order_relaxed);
     return ArchiveStatus::ok;
 }
 

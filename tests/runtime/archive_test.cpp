@@ -1,13 +1,17 @@
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "content/archive_writer.h"
 #include "runtime/archive.h"
+#include "runtime/buffers.h"
+#include "runtime/ticks.h"
 #include "test_files.h"
 
 using namespace vantrose;
@@ -159,6 +163,21 @@ TEST_F(ArchiveFile, LoadingTwiceGivesTheSameBytesAndShortEntriesKeepTheTail) {
     Bytes expected = longer;
     std::copy(shorter.begin(), shorter.end(), expected.begin());
     EXPECT_EQ(out.inside(), expected);
+}
+
+// A palette loaded while the timer thread fades toward it (race-free under the tsan preset).
+TEST_F(ArchiveFile, LoadsIntoAPaletteTheTimerIsFadingToward) {
+    write(build_archive({Bytes(768, 63), Bytes(768, 0)}));
+    allocate_buffers();
+    std::atomic<bool> stop{false};
+    std::thread timer([&] {
+        while (!stop.load(std::memory_order_relaxed)) tick_fade_6_0();
+    });
+    for (int i = 0; i < 50; ++i) load_entry(i % 2, pal0, palette_size);
+    stop = true;
+    timer.join();
+    EXPECT_EQ(pal0[767], 0); // the last load
+    free_buffers();
 }
 
 TEST_F(ArchiveFile, MissingArchiveEndsWithStatusOne) {
