@@ -34,8 +34,10 @@ void step_palette_toward(uint8_t* current, const uint8_t* target) {
     for (int i = 0; i < 768; ++i) {
         const uint8_t c = load(current[i]);
         const uint8_t t = load(target[i]);
-        if (c < t) store(current[i], static_cast<uint8_t>(c + 1));
-        else if (c > t) store(current[i], static_cast<uint8_t>(c - 1));
+        if (c < t)
+            store(current[i], static_cast<uint8_t>(c + 1));
+        else if (c > t)
+            store(current[i], static_cast<uint8_t>(c - 1));
     }
 }
 

@@ -14,23 +14,33 @@ std::atomic<uint32_t> scroll_row{0};
 
 void idle_tick() {}
 
-void tick_fade_7_1() { step_palette_toward(pal7, pal1); }
-void tick_fade_6_0() { step_palette_toward(pal6, pal0); }
+void tick_fade_7_1() {
+    step_palette_toward(pal7, pal1);
+}
+void tick_fade_6_0() {
+    step_palette_toward(pal6, pal0);
+}
 
 void tick_fade_6_0_7_1() {
     step_palette_toward(pal6, pal0);
     step_palette_toward(pal7, pal1);
 }
 
-void tick_fade_7_5() { step_palette_toward(pal7, pal5); }
+void tick_fade_7_5() {
+    step_palette_toward(pal7, pal5);
+}
 
 void tick_fade_7_0_6_3() {
     step_palette_toward(pal7, pal0);
     step_palette_toward(pal6, pal3);
 }
 
-void tick_fade_6_3() { step_palette_toward(pal6, pal3); }
-void tick_fade_0_4() { step_palette_toward(pal0, pal4); }
+void tick_fade_6_3() {
+    step_palette_toward(pal6, pal3);
+}
+void tick_fade_0_4() {
+    step_palette_toward(pal0, pal4);
+}
 
 void wave_tick() {
     if (wave_phase == 512) {
