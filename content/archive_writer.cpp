@@ -43,8 +43,8 @@ Bytes build_archive(const std::vector<Bytes>& entries) {
         put_u32(file, sizes[i]);
     }
     const uint32_t length = static_cast<uint32_t>(file.size() + 8);
-    put_u32(file, length);                                               // data_base
-    put_u32(file, static_cast<uint32_t>(8 * entries.size() + 8));        // directory_span
+    put_u32(file, length);                                        // data_base
+    put_u32(file, static_cast<uint32_t>(8 * entries.size() + 8)); // directory_span
     return file;
 }
 
