@@ -51,7 +51,7 @@ Bytes build_archive(const std::vector<Bytes>& entries) {
 void write_file(const std::string& path, const Bytes& data) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) throw std::runtime_error("cannot write " + path);
-    const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    const bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
     if (std::fclose(f) != 0 || !ok) throw std::runtime_error("cannot write " + path);
 }
 
