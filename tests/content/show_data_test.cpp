@@ -7,6 +7,7 @@
 
 #include "archive_reader.h"
 #include "effects2d/glyphs.h"
+#include "runtime/archive.h"
 
 using archive_test::Archive;
 using archive_test::Bytes;
@@ -264,4 +265,25 @@ TEST(ScrollerFont, BackgroundIsPaletteEntryZeroAndInkIsVisible) {
     double brightest = 0;
     for (uint8_t v : font) brightest = std::max(brightest, luma(pal, v));
     EXPECT_GT(brightest, 45);
+}
+
+TEST(ShowArchive, RuntimeLoaderReadsEveryEntryIntoTheBufferTheShowGivesIt) {
+    // The capacities the show loads into: work buffers, buf3, palettes, the full-screen
+    // picture, the mapping table; each entry must fit and read back as our reader has it.
+    const std::string path = std::string(VANTROSE_DATA) + "/vantrose.dat";
+    auto capacity = [](size_t i) -> size_t {
+        if (std::find(palettes.begin(), palettes.end(), i) != palettes.end()) return 768;
+        if (std::find(hires.begin(), hires.end(), i) != hires.end()) return 640 * 480;
+        if (i == 24 || i == 35) return 128000;
+        return 65536;
+    };
+    for (size_t i = 0; i < 56; ++i) {
+        Bytes buffer(capacity(i), 0xAA);
+        uint64_t decoded = 0;
+        const vantrose::ArchiveStatus status =
+            vantrose::load_entry_checked(path, uint32_t(i), buffer.data(), buffer.size(), &decoded);
+        ASSERT_EQ(status, vantrose::ArchiveStatus::ok) << "entry " << i << ": " << vantrose::archive_status_text(status);
+        ASSERT_EQ(decoded, entry(i).size()) << "entry " << i;
+        EXPECT_TRUE(std::equal(entry(i).begin(), entry(i).end(), buffer.begin())) << "entry " << i;
+    }
 }
