@@ -169,7 +169,7 @@ void write_sheet(const std::string& dir, const std::vector<Entry>& e) {
     };
     pv("tunnel-marble", through_map(e[24].data, e[38].data, 0, 40), 26);
     pv("floor-tiles", through_map(e[35].data, e[36].data, 0, 0), 37);
-    pv("floor-scales", through_map(e[35].data, e[41].data, 0, 0), 42);
+    pv("floor-flutes", through_map(e[35].data, e[41].data, 0, 0), 42);
     const Bytes plasma = plasma_texture(30);
     pv("plasma-flame", through_map(e[24].data, plasma, 0, 0), 23);
     pv("plasma-ice", through_map(e[24].data, plasma, 20, 0), 25);

@@ -62,7 +62,7 @@ std::vector<Entry> build_show() {
     b.art(36, 37, tiles_texture(), "tiles");
     b.picture(38, 26, marble_texture(), "marble");
     b.art(39, 40, floor_texture(), "floor 3d");
-    b.art(41, 42, scales_texture(), "scales");
+    b.art(41, 42, flutes_texture(), "flutes");
     b.art(43, 44, aurora_picture(), "aurora");
     b.art(45, 46, metal_texture(), "metal 3d");
     b.art(47, 48, plaque_texture(), "plaque 3d");

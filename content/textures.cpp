@@ -29,11 +29,13 @@ Art ramp_art(const Mask& level, const Stops& ramp, int first, const Mask* hole =
 
 Art lattice_texture() {
     // Copper grating: rounded square openings every 128 texels (large, so that the far layers,
-    // shown ten times smaller, still read), bevelled bars, a rivet on every crossing.
+    // shown ten times smaller, still read), bevelled bars, a rivet on every crossing. An
+    // opening is centred on texel (0, 0), the point the layers turn and grow about, so the
+    // flight goes through the openings.
     Mask height(size, size), hole(size, size);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
-            const float cx = wrapd(x + 0.5f - 64, 128), cy = wrapd(y + 0.5f - 64, 128);
+            const float cx = wrapd(x + 0.5f, 128), cy = wrapd(y + 0.5f, 128);
             const float sd = sd_box(cx, cy, 0, 0, 48, 48, 18);
             hole.at(x, y) = sd < 0 ? 1.0f : 0.0f;
             const float bx = 64 - std::fabs(cx), by = 64 - std::fabs(cy);
@@ -48,13 +50,13 @@ Art lattice_texture() {
     const Mask light = relief_light(height, 6, -1, -1.2f, &spec, true);
     Mask level(size, size);
     for (size_t i = 0; i < level.a.size(); ++i)
-        level.a[i] = 0.12f + 0.55f * light.a[i] * (0.75f + 0.25f * height.a[i]) + 0.4f * spec.a[i];
+        level.a[i] = 0.3f + 0.5f * light.a[i] * (0.75f + 0.25f * height.a[i]) + 0.4f * spec.a[i];
     return ramp_art(level, theme::copper, 1, &hole);
 }
 
 Art rings_lattice_texture() {
-    // Ice-blue chain mail: a large ring in every 128-texel cell, small rings on the corners,
-    // short links between them; everything else is open.
+    // Ice-blue chain mail: a large ring in every 128-texel cell, centred on texel (0, 0) where
+    // the layers turn and grow, small rings between them, short links; everything else open.
     Mask height(size, size), hole(size, size);
     auto tube = [](float d, float r, float half) {
         const float t = (d - r) / half;
@@ -62,8 +64,8 @@ Art rings_lattice_texture() {
     };
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
-            const float cx = wrapd(x + 0.5f - 64, 128), cy = wrapd(y + 0.5f - 64, 128);
-            const float kx = wrapd(x + 0.5f, 128), ky = wrapd(y + 0.5f, 128);
+            const float cx = wrapd(x + 0.5f, 128), cy = wrapd(y + 0.5f, 128);
+            const float kx = wrapd(x + 0.5f - 64, 128), ky = wrapd(y + 0.5f - 64, 128);
             float h = tube(std::sqrt(cx * cx + cy * cy), 50, 5.5f);
             h = std::max(h, tube(std::sqrt(kx * kx + ky * ky), 19, 4.5f));
             // Links on the diagonals from the small ring to the large one.
@@ -77,7 +79,7 @@ Art rings_lattice_texture() {
     const Mask light = relief_light(height, 6, -1, -1.2f, &spec, true);
     Mask level(size, size);
     for (size_t i = 0; i < level.a.size(); ++i)
-        level.a[i] = 0.1f + 0.6f * light.a[i] * (0.5f + 0.5f * height.a[i]) + 0.45f * spec.a[i];
+        level.a[i] = 0.28f + 0.55f * light.a[i] * (0.5f + 0.5f * height.a[i]) + 0.45f * spec.a[i];
     return ramp_art(level, theme::ice, 1, &hole);
 }
 
@@ -89,28 +91,28 @@ Art ornament_texture() {
         const float sx = wrapd(x - 64, 128), sy = wrapd(y - 64, 128);
         // Background: dark red with a faint diagonal weave.
         const float weave = 0.5f + 0.5f * std::sin((x + y) * pi / 16) * std::sin((x - y) * pi / 16);
-        float v = 0.16f + 0.06f * weave;
+        float v = 0.3f + 0.06f * weave;
         auto layer = [&](float sd, float fill, float outline_width) {
             v = mixf(v, 0.02f, cover(sd - outline_width));
             v = mixf(v, fill, cover(sd));
         };
         // Bands from rosette to star, along the diagonals.
         const float band = std::min(std::fabs(wrapd(x - y, 128)), std::fabs(wrapd(x + y, 128)));
-        layer(band / 1.4142f - 3.0f, 0.42f, 1.5f);
+        layer(band / 1.4142f - 3.0f, 0.55f, 1.5f);
         // The small star between rosettes.
         {
             const float r = std::sqrt(sx * sx + sy * sy), th = std::atan2(sy, sx);
             const float star = 10 + 16 * std::pow(std::fabs(std::cos(2 * th)), 3.0f);
-            layer(r - star, 0.55f + 0.3f * (1 - r / 26), 1.8f);
+            layer(r - star, 0.68f + 0.25f * (1 - r / 26), 1.8f);
             layer(r - 5, 0.92f, 1.5f);
         }
         // The rosette: outer ring, eight petals, a hot core.
         const float r = std::sqrt(rx * rx + ry * ry), th = std::atan2(ry, rx);
-        layer(std::fabs(r - 52) - 4, 0.78f, 1.8f);
+        layer(std::fabs(r - 52) - 4, 0.86f, 1.8f);
         const float petal = 20 + 26 * std::pow(std::fabs(std::cos(4 * th)), 1.6f);
-        layer(r - petal, 0.45f + 0.4f * (1 - r / 46), 2.0f);
+        layer(r - petal, 0.6f + 0.32f * (1 - r / 46), 2.0f);
         const float inner = 12 + 10 * std::pow(std::fabs(std::cos(4 * th + pi / 4 * 2)), 2.0f);
-        layer(r - inner, 0.7f + 0.15f * (1 - r / 22), 1.5f);
+        layer(r - inner, 0.8f + 0.12f * (1 - r / 22), 1.5f);
         layer(r - 7, 0.97f + 0.03f * (1 - r / 7), 1.5f);
         return v;
     });
@@ -169,36 +171,31 @@ Indexed marble_texture() {
     return out;
 }
 
-Art scales_texture() {
-    // Copper and bronze scales laid like roof tiles, 32 texels wide, rows 16 apart: each row
-    // covers the top of the row below, so only the rounded lower part of a scale shows. A scale
-    // hangs from the texture's middle, where the floor scene's balls take their texels.
+Art flutes_texture() {
+    // Fluted copper: rounded ribs 32 texels apart running along v, gently waving. The swell
+    // bends the texture's rows hard, so it changes slowly along v and carries its detail
+    // across u. A gold ring sits on the texture's middle, where the floor scene's balls take
+    // their texels.
     Canvas c = render(size, size, 2, [](float x, float y) {
-        const int row = int(std::floor(y / 16.0f));
-        // Rows nearer the top lie over the lower ones: the first row that covers the point wins.
-        for (int j = row - 1; j <= row + 1; ++j) {
-            const float shift = (j & 1) ? 16.0f : 0.0f;
-            const int i = int(std::floor((x - shift) / 32.0f + 0.5f));
-            for (int di = -1; di <= 1; ++di) {
-                const float cx = float(i + di) * 32 + shift, cy = float(j) * 16;
-                const float dx = wrapd(x - cx, 256), dy = wrapd(y - cy, 256);
-                const float d = std::sqrt(dx * dx + dy * dy);
-                if (d > 18.5f || dy < 0) continue;
-                const int wx = ((i + di) % 8 + 8) % 8, wy = ((j % 16) + 16) % 16;
-                const float tone = hash01(wx, wy, 41);
-                const Rgb base = mix(hex(0xa0522a), hex(0xc89a4c), tone);
-                // Shadowed where it tucks under the row above, bright towards its free edge.
-                const float t = clamp01(d / 18.5f);
-                Rgb p = base * (0.35f + 0.85f * smoothstep(0.35f, 0.85f, t));
-                const float shine = smoothstep(0.6f, 0.85f, t) * smoothstep(0.98f, 0.88f, t);
-                p = screen(p, hex(0xfff0d0) * (0.6f * shine * (0.6f + 0.4f * dx / 18.5f + 0.4f)));
-                p = p * (0.25f + 0.75f * smoothstep(18.5f, 17.0f, d));
-                return p;
-            }
-        }
-        return hex(0x100804);
+        const float sway = 9.0f * std::sin(2 * pi * y / 128.0f) +
+                           10.0f * (fbm(x / 64.0f, y / 64.0f, 3, 43, 4) - 0.5f);
+        const float w = x + sway;
+        const float across = w / 32.0f - std::floor(w / 32.0f);
+        const int rib = int(std::floor(w / 32.0f)) & 7;
+        const Rgb base = (rib & 1) ? hex(0xc07a3a) : hex(0xd0a050);
+        // A rib's round back: light from the left, a highlight off its middle.
+        const float round = std::sin(pi * across);
+        Rgb p = base * (0.35f + 0.65f * round * (1.1f - 0.4f * across));
+        p = screen(p,
+                   hex(0xfff0d0) *
+                       (0.55f * std::pow(std::max(0.0f, std::sin(pi * (across + 0.15f))), 18.0f)));
+        p = p * (0.85f + 0.15f * std::sin(2 * pi * y / 256.0f * 2));
+        const float r = std::hypot(x - 128, y - 128);
+        const float ring = std::exp(-(r - 11) * (r - 11) / 9.0f);
+        p = mix(p, hex(0xffe6a0), 0.85f * ring);
+        return p;
     });
-    return quantized(c, 0.3f);
+    return quantized(c, 0.1f);
 }
 
 } // namespace vantrose
