@@ -112,7 +112,7 @@ inline RunResult run_program(std::vector<std::string> args, double seconds = 60,
 }
 
 // A data folder for a run: the built archive, and the built module when it is a playable S3M,
-// else a small one of our own.
+// else a small one of our own with enough orders for every scene (0.64 s an order).
 inline std::string make_data_dir(const std::string& name) {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() /
                                       ("vantrose-" + name + "-" + std::to_string(::getpid()));
@@ -126,7 +126,7 @@ inline std::string make_data_dir(const std::string& name) {
     if (module.size() > 96 && module.compare(44, 4, "SCRM") == 0) {
         std::filesystem::copy_file(built / "vantrose.s3m", dir / "vantrose.s3m");
     } else {
-        write_bytes((dir / "vantrose.s3m").string(), tiny_s3m());
+        write_bytes((dir / "vantrose.s3m").string(), tiny_s3m(200, 2, 200));
     }
     return dir.string();
 }

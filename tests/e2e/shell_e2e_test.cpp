@@ -144,3 +144,20 @@ TEST_F(ShellE2e, InterruptEndsLikeAQuit) {
         EXPECT_NE(r.err.find("frames "), std::string::npos) << "shutdown ran";
     }
 }
+
+TEST_F(ShellE2e, CompleteShowEndsWithStatusOne) {
+    const RunResult r = run_program(
+        {"--headless", "--mode", "480", "--data", data_, "--refresh", "30", "--trace"}, 300);
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.status, 1) << r.err.substr(0, 2000);
+    // Every scene started, in order, and the 3D runners went through their phases.
+    std::vector<int> scenes;
+    for (const std::string& line : lines_starting(r.err, "scene ")) {
+        scenes.push_back(std::stoi(line.substr(6)));
+    }
+    ASSERT_FALSE(scenes.empty());
+    EXPECT_EQ(scenes.front(), 1);
+    EXPECT_EQ(scenes.back(), 42);
+    EXPECT_TRUE(std::is_sorted(scenes.begin(), scenes.end()));
+    EXPECT_FALSE(lines_starting(r.err, "phase 3 ").empty());
+}

@@ -45,11 +45,23 @@ struct Geometry {
     int x = 0, y = 0, w = 0, h = 0;
 };
 
+// Ids of the windows whose names match (empty when none); asks again when the X server turned
+// the connection away.
+std::string search(const std::string& name) {
+    std::string out;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        out = shell("xdotool search --name '" + name + "' 2>&1");
+        if (out.find("display") == std::string::npos) break; // "Can't open display"
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return out.find("display") == std::string::npos ? out : std::string();
+}
+
 // Waits for a window whose name matches; 0 when none shows up in time.
 long find_window(const std::string& name, double seconds = 15) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     do {
-        const std::string ids = shell("xdotool search --name '" + name + "' 2>/dev/null");
+        const std::string ids = search(name);
         if (!ids.empty()) return std::stol(ids);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     } while (std::chrono::steady_clock::now() < end);
@@ -57,7 +69,7 @@ long find_window(const std::string& name, double seconds = 15) {
 }
 
 bool window_exists(const std::string& name) {
-    return !shell("xdotool search --name '" + name + "' 2>/dev/null").empty();
+    return !search(name).empty();
 }
 
 Geometry geometry(long window) {

@@ -41,6 +41,7 @@ class Music : public ::testing::Test {
         ASSERT_TRUE(test_support::write_bytes(music_path(), bytes));
     }
     std::filesystem::path dir_;
+    test_support::FakePlatform fake_; // outlives the test body: TearDown still calls through it
 };
 
 long long energy(const std::vector<int16_t>& s) {
@@ -83,8 +84,7 @@ TEST_F(Music, ModuleWithNothingToPlayIsRefused) {
 }
 
 TEST_F(Music, LoadFailureClosesSoundAndDisplayInOrder) {
-    test_support::FakePlatform fake;
-    platform = &fake;
+    platform = &fake_;
     options.headless = false;
     sound_init();
     EXPECT_EXIT(load_music(), ::testing::ExitedWithCode(1),
@@ -133,8 +133,7 @@ TEST_F(Music, WithoutAnAudioDeviceTheModuleKeepsWallTime) {
 }
 
 TEST_F(Music, StopAndFreeReportFailuresAndCarryOn) {
-    test_support::FakePlatform fake;
-    platform = &fake;
+    platform = &fake_;
     ::testing::internal::CaptureStderr();
     stop_music(); // nothing loaded: both steps fail
     const std::string out = ::testing::internal::GetCapturedStderr();
