@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "runtime/archive.h"
@@ -109,6 +110,15 @@ int vantrose_main(int argc, char** argv) {
         std::fprintf(stderr,
                      "vantrose: the recorder is not built yet; --record is not available\n");
         return 2;
+    }
+    if (!options.dump_dir.empty()) {
+        std::error_code failed;
+        std::filesystem::create_directories(options.dump_dir, failed);
+        if (failed) {
+            usage_error("cannot make the --dump folder " + options.dump_dir + ": " +
+                        failed.message());
+            return 2;
+        }
     }
     archive_path = options.data_dir + "/vantrose.dat";
     std::signal(SIGINT, on_signal);

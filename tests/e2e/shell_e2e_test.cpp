@@ -34,8 +34,7 @@ TEST_F(ShellE2e, HeadlessDumpIsRepeatable) {
     std::vector<std::vector<std::string>> checksums;
     std::vector<std::string> pngs[2];
     for (int run = 0; run < 2; ++run) {
-        const std::string dump = data_ + "/dump" + std::to_string(run);
-        fs::create_directories(dump);
+        const std::string dump = data_ + "/dump" + std::to_string(run) + "/made/here";
         const RunResult r = run_program({"--headless", "--mode", "400", "--data", data_, "--frames",
                                          "600", "--dump", dump, "--dump-every", "100", "--stats"});
         ASSERT_FALSE(r.timed_out);
