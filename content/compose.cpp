@@ -59,15 +59,16 @@ struct Drums {
     const char* snare;
     Sample snare_sample;
     const char* hat;
+    bool drives; // a groove worth a snare roll into it
 };
 
-const Drums pulse = {"X.......x.......", "................", s_snare, "..o...o...o...o."};
-const Drums four = {"X...X...X...X...", "....X.......X...", s_clap, "..x...x...x...x."};
-const Drums house = {"X...X...X...X...", "....X.......X...", s_clap, "oxOxoxOxoxOxoxOx"};
-const Drums breakbeat = {"X.X.......X..x..", "....X..o.o..X..o", s_snare, "x.x.x.x.x.x.x.xO"};
-const Drums half = {"X.........X.....", "........X.......", s_snare, "x.x.x.x.x.x.x.x."};
-const Drums shuffle = {"X.....X.X.....x.", "....X.......X..o", s_clap, "xoxoxoxoxoxoxoxo"};
-const Drums ghost = {"X...............", "............o...", s_snare, "..o...o...o...o."};
+const Drums pulse = {"X.......x.......", "................", s_snare, "..o...o...o...o.", false};
+const Drums four = {"X...X...X...X...", "....X.......X...", s_clap, "..x...x...x...x.", true};
+const Drums house = {"X...X...X...X...", "....X.......X...", s_clap, "oxOxoxOxoxOxoxOx", true};
+const Drums breakbeat = {"X.X.......X..x..", "....X..o.o..X..o", s_snare, "x.x.x.x.x.x.x.xO", true};
+const Drums half = {"X.........X.....", "........X.......", s_snare, "x.x.x.x.x.x.x.x.", true};
+const Drums shuffle = {"X.....X.X.....x.", "....X.......X..o", s_clap, "xoxoxoxoxoxoxoxo", true};
+const Drums ghost = {"X...............", "............o...", s_snare, "..o...o...o...o.", false};
 
 // Bass: R root, O octave above, F fifth, ^ cut, anything else lets the note ring.
 const char* const bass_hold = "R---------------";
@@ -87,7 +88,7 @@ const char* const pad_skank = "S..S..S...S..S..";
 const char* const arp_eighths = "0.1.2.3.4.3.2.1.";
 const char* const arp_up = "0123012301230123";
 const char* const arp_updown = "0123432101234321";
-const char* const arp_spread = "0246135724613570";
+const char* const arp_spread = "0243152403514253";
 
 // ---- Melodies: one token per sixteenth: a note (C#5, Bb4), - hold, . rest ----------------
 
@@ -533,7 +534,7 @@ S3mPattern compose_order(int order) {
 
     if (order + 1 < music_orders && is_cut(order + 1)) {
         const Placed next = section_of(order + 1);
-        if (next.first_order == order + 1 && next.section->drums)
+        if (next.first_order == order + 1 && next.section->drums && next.section->drums->drives)
             add_fill(o, next.section->drums->snare_sample);
     }
     if (is_cut(order)) o.drum(0, c_crash, s_crash, s->drums ? 44 : 26);
