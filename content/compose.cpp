@@ -44,6 +44,9 @@ enum Channel {
     channel_count
 };
 
+// Channels whose samples loop, so that their notes go on until something stops them.
+const int sustained[] = {c_bass, c_pad, c_pad + 1, c_pad + 2, c_lead, c_echo};
+
 const uint8_t channel_pan[channel_count] = {7, 8, 10, 4, 7, 2, 8, 13, 11, 5, 11, 3};
 
 // A sixteenth note is two rows; a bar is 16 sixteenths, an order two bars.
@@ -191,81 +194,87 @@ enum class Second { none, echo, harmony }; // what the echo channel does with th
 struct Section {
     int orders;
     const char* chords; // one per bar, repeating
-    const Drums* drums;
-    const char* bass;
-    const char* pad;
-    const char* arp;
-    int arp_volume;
-    const char* lead;
-    Second second;
-    int lead_volume;
-    const char* bell;
-    int fade; // +1: the section fades in, -1: it fades out
+    const Drums* drums = nullptr;
+    const char* bass = nullptr;
+    const char* pad = pad_hold;
+    const char* arp = nullptr;
+    int arp_volume = 24;
+    const char* lead = nullptr;
+    Second second = Second::none;
+    int lead_volume = 42;
+    const char* bell = nullptr;
+    int bell_shift = 0; // semitones
+    int fade = 0;       // +1: the section fades in, -1: it fades out
 };
 
-// Orders 0..103, cut where the show cuts (see show_cuts).
+// Orders 0..103; every show cut falls on a section start or on a crash within one.
+// clang-format off
 const Section sections[] = {
     // intro under the opening picture: pads and a bell, then a pulse
-    {2, "Am F C G", nullptr, nullptr, pad_hold, nullptr, 0, nullptr, Second::none, 0, bell_intro,
-     +1},
-    {3, "Am F C G Dm E", &pulse, bass_hold, pad_hold, arp_eighths, 20, nullptr, Second::none, 0,
-     nullptr, 0},
+    {.orders = 2, .chords = "Am F C G", .bell = bell_intro, .fade = +1},
+    {.orders = 3, .chords = "Am F C G Dm E", .drums = &pulse, .bass = bass_hold,
+     .arp = arp_eighths, .arp_volume = 20},
     // build as the picture fades in, then the first rotozoom and its fade-out
-    {3, "Am F C G Dm E", &four, bass_offbeat, pad_hold, arp_up, 22, nullptr, Second::none, 0,
-     nullptr, 0},
-    {4, "Am F C G Am F C E", &house, bass_roll, pad_hold, arp_updown, 26, nullptr, Second::none, 0,
-     nullptr, 0},
-    {1, "Dm E", nullptr, bass_hold, pad_hold, arp_up, 24, nullptr, Second::none, 0, nullptr, 0},
+    {.orders = 3, .chords = "Am F C G Dm E", .drums = &four, .bass = bass_offbeat, .arp = arp_up,
+     .arp_volume = 22},
+    {.orders = 4, .chords = "Am F C G Am F C E", .drums = &house, .bass = bass_roll,
+     .arp = arp_updown, .arp_volume = 26},
+    {.orders = 1, .chords = "Dm E", .bass = bass_hold, .arp = arp_up},
     // second rotozoom: the lead enters
-    {3, "Fmaj7 G Em7 Am Dm E", &house, bass_roll, pad_stab, arp_up, 24, lead_roto, Second::echo, 40,
-     nullptr, 0},
+    {.orders = 3, .chords = "Fmaj7 G Em7 Am Dm E", .drums = &house, .bass = bass_roll,
+     .pad = pad_stab, .arp = arp_up, .lead = lead_roto, .second = Second::echo, .lead_volume = 40},
     // four credit pictures: a broken-beat groove with a hook
-    {4, "Am D F E", &breakbeat, bass_riff, pad_skank, nullptr, 0, lead_hook, Second::none, 42,
-     nullptr, 0},
+    {.orders = 4, .chords = "Am D F E", .drums = &breakbeat, .bass = bass_riff, .pad = pad_skank,
+     .lead = lead_hook},
     // pulse rotozoom: the main theme at full drive
-    {9, "Am F C G Am F E E", &house, bass_roll, pad_hold, arp_up, 24, lead_theme, Second::echo, 44,
-     nullptr, 0},
-    // twirls: a breakdown, then the same chords with a slow lead
-    {4, "Fmaj7 Em7 Dm7 Am Fmaj7 Em7 Dm7 E", nullptr, bass_hold, pad_hold, arp_eighths, 22, nullptr,
-     Second::none, 0, lead_twirl, 0},
-    {4, "Fmaj7 Em7 Dm7 Am Fmaj7 Em7 Dm7 E", &ghost, bass_pulse, pad_hold, arp_up, 18, lead_twirl,
-     Second::echo, 38, nullptr, 0},
+    {.orders = 9, .chords = "Am F C G Am F E E", .drums = &house, .bass = bass_roll,
+     .arp = arp_up, .lead = lead_theme, .second = Second::echo, .lead_volume = 44},
+    // twirls: a breakdown with bells, then the same tune on the lead over a ghost beat
+    {.orders = 4, .chords = "Fmaj7 Em7 Dm7 Am Fmaj7 Em7 Dm7 E", .bass = bass_hold,
+     .arp = arp_eighths, .arp_volume = 22, .bell = lead_twirl},
+    {.orders = 4, .chords = "Fmaj7 Em7 Dm7 Am Fmaj7 Em7 Dm7 E", .drums = &ghost,
+     .bass = bass_pulse, .arp = arp_up, .arp_volume = 18, .lead = lead_twirl,
+     .second = Second::echo, .lead_volume = 38},
     // the plaque: a half-time theme in D minor
-    {7, "Dm Bb F C Dm Bb Gm A Dm Bb F C Bb E", &half, bass_half, pad_hold, arp_spread, 22, lead_3d,
-     Second::harmony, 42, nullptr, 0},
+    {.orders = 7, .chords = "Dm Bb F C Dm Bb Gm A Dm Bb F C Bb E", .drums = &half,
+     .bass = bass_half, .arp = arp_spread, .arp_volume = 22, .lead = lead_3d,
+     .second = Second::harmony},
     // three plasmas: riff, melody, high melody in thirds
-    {4, "Am G F E", &house, bass_roll, pad_hold, nullptr, 0, lead_riff, Second::echo, 38, nullptr,
-     0},
-    {4, "Am G F E", &house, bass_roll, pad_stab, arp_up, 24, lead_plasma, Second::echo, 42, nullptr,
-     0},
-    {4, "F G Em Am F G E E", &breakbeat, bass_octave, pad_hold, arp_updown, 24, lead_plasma_high,
-     Second::harmony, 42, nullptr, 0},
+    {.orders = 4, .chords = "Am G F E", .drums = &house, .bass = bass_roll, .lead = lead_riff,
+     .second = Second::echo, .lead_volume = 38},
+    {.orders = 4, .chords = "Am G F E", .drums = &house, .bass = bass_roll, .pad = pad_stab,
+     .arp = arp_up, .lead = lead_plasma, .second = Second::echo},
+    {.orders = 4, .chords = "F G Em Am F G E E", .drums = &breakbeat, .bass = bass_octave,
+     .arp = arp_updown, .lead = lead_plasma_high, .second = Second::harmony},
     // the floor and its balls: bouncing bells
-    {6, "C G Am F C G Am E", &shuffle, bass_octave, pad_stab, nullptr, 0, nullptr, Second::none, 0,
-     bell_floor, 0},
+    {.orders = 6, .chords = "C G Am F C G Am E", .drums = &shuffle, .bass = bass_octave,
+     .pad = pad_stab, .bell = bell_floor},
     // mapped textures, the second picture, the third mapped texture
-    {8, "Am Em F C Dm Am E E", &four, bass_offbeat, pad_hold, arp_updown, 24, lead_mapped,
-     Second::echo, 42, nullptr, 0},
-    {3, "Fmaj7 Em7 Dm7 Cmaj7 Dm7 E", nullptr, bass_hold, pad_hold, arp_eighths, 20, nullptr,
-     Second::none, 0, bell_still, 0},
-    {4, "Am Em F C Dm Am E E", &house, bass_roll, pad_stab, arp_up, 24, lead_mapped,
-     Second::harmony, 42, nullptr, 0},
+    {.orders = 8, .chords = "Am Em F C Dm Am E E", .drums = &four, .bass = bass_offbeat,
+     .arp = arp_updown, .lead = lead_mapped, .second = Second::echo},
+    {.orders = 3, .chords = "Fmaj7 Em7 Dm7 Cmaj7 Dm7 E", .bass = bass_hold, .arp = arp_eighths,
+     .arp_volume = 20, .bell = bell_still},
+    {.orders = 4, .chords = "Am Em F C Dm Am E E", .drums = &house, .bass = bass_roll,
+     .pad = pad_stab, .arp = arp_up, .lead = lead_mapped, .second = Second::harmony},
     // ripple: fading in, a slow lead, then the third picture
-    {1, "Fmaj7 Em7", nullptr, nullptr, pad_hold, nullptr, 0, nullptr, Second::none, 0, bell_ripple,
-     0},
-    {3, "Dm7 Cmaj7 Fmaj7 Em7 Dm7 E", &ghost, bass_hold, pad_hold, arp_eighths, 20, lead_ripple,
-     Second::echo, 38, nullptr, 0},
-    {3, "Fmaj7 G Em7 Am Dm7 E", nullptr, bass_hold, pad_hold, arp_up, 16, nullptr, Second::none, 0,
-     bell_last_picture, 0},
-    // the sphere: the main theme again, in thirds, with bells
-    {10, "Am F C G Am F E E", &house, bass_roll, pad_hold, arp_up, 26, lead_theme, Second::harmony,
-     44, lead_theme, 0},
+    {.orders = 1, .chords = "Fmaj7 Em7", .bell = bell_ripple},
+    {.orders = 3, .chords = "Dm7 Cmaj7 Fmaj7 Em7 Dm7 E", .drums = &ghost, .bass = bass_hold,
+     .arp = arp_eighths, .arp_volume = 20, .lead = lead_ripple, .second = Second::echo,
+     .lead_volume = 38},
+    {.orders = 3, .chords = "Fmaj7 G Em7 Am Dm7 E", .bass = bass_hold, .arp = arp_up,
+     .arp_volume = 16, .bell = bell_last_picture},
+    // the sphere: the main theme again, in thirds, with bells an octave up
+    {.orders = 10, .chords = "Am F C G Am F E E", .drums = &house, .bass = bass_roll,
+     .arp = arp_up, .arp_volume = 26, .lead = lead_theme, .second = Second::harmony,
+     .lead_volume = 44, .bell = lead_theme, .bell_shift = 12},
     // the closing scroller, then a coda that winds down into the intro
-    {6, "Am F C G Am F C G", &four, bass_offbeat, pad_hold, arp_updown, 22, lead_outro,
-     Second::echo, 40, nullptr, 0},
-    {4, "Am F C G Am F Dm E", nullptr, bass_hold, pad_hold, arp_eighths, 18, nullptr, Second::none,
-     0, bell_intro, -1},
+    {.orders = 6, .chords = "Am F C G Am F C G", .drums = &four, .bass = bass_offbeat,
+     .arp = arp_updown, .arp_volume = 22, .lead = lead_outro, .second = Second::echo,
+     .lead_volume = 40},
+    {.orders = 4, .chords = "Am F C G Am F Dm E", .bass = bass_hold, .arp = arp_eighths,
+     .arp_volume = 18, .bell = bell_intro, .fade = -1},
 };
+// clang-format on
 
 // ---- Notes and chords --------------------------------------------------------------------
 
@@ -457,16 +466,25 @@ int melody_at(const std::vector<int>& m, int step) {
     return step < 0 ? hold : m[size_t(step) % m.size()];
 }
 
-// A melody on one channel from the section's sixteenth first on, shifted by delay sixteenths;
-// harmony puts it under the melody on the chord. Rests cut only voices that sustain.
-void add_melody(Order& o, int ch, Sample s, const std::vector<int>& m, int first, int delay,
-                int volume, bool harmony, const Chord (&bar)[2]) {
+// How a melody is played: later by delay sixteenths, higher by shift semitones, or as a
+// harmony under itself on the chord.
+struct Voicing {
+    int delay = 0;
+    int shift = 0;
+    bool harmony = false;
+};
+
+// A melody on one channel from the section's sixteenth first on. Rests cut only voices that
+// sustain.
+void add_melody(Order& o, int ch, Sample s, const std::vector<int>& m, int first, int volume,
+                Voicing v, const Chord (&bar)[2]) {
     for (int step = 0; step < order_steps; ++step) {
-        const int note = melody_at(m, first + step - delay), row = step * row_step;
-        if (note == rest && melody_at(m, first + step - delay - 1) != rest) {
+        const int at = first + step - v.delay, note = melody_at(m, at), row = step * row_step;
+        if (note == rest && melody_at(m, at - 1) != rest) {
             if (s != s_bell) o.cut(row, ch);
         } else if (note >= 0) {
-            o.play(row, ch, s, harmony ? harmony_below(bar[step / bar_steps], note) : note, volume);
+            const int played = v.harmony ? harmony_below(bar[step / bar_steps], note) : note;
+            o.play(row, ch, s, played + v.shift, volume);
         }
     }
 }
@@ -522,15 +540,19 @@ S3mPattern compose_order(int order) {
     const int step = index * order_steps;
     if (s->lead) {
         const std::vector<int> m = parse_melody(s->lead);
-        add_melody(o, c_lead, s_lead, m, step, 0, s->lead_volume, false, bar);
+        add_melody(o, c_lead, s_lead, m, step, s->lead_volume, {}, bar);
         if (s->second == Second::echo)
-            add_melody(o, c_echo, s_lead, m, step, 3, s->lead_volume * 9 / 20, false, bar);
+            add_melody(o, c_echo, s_lead, m, step, s->lead_volume * 9 / 20, {.delay = 3}, bar);
         if (s->second == Second::harmony)
-            add_melody(o, c_echo, s_lead, m, step, 0, s->lead_volume * 3 / 5, true, bar);
+            add_melody(o, c_echo, s_lead, m, step, s->lead_volume * 3 / 5, {.harmony = true}, bar);
     }
     if (s->bell)
-        add_melody(o, c_bell, s_bell, parse_melody(s->bell), step, 0, s->lead ? 22 : 36, false,
-                   bar);
+        add_melody(o, c_bell, s_bell, parse_melody(s->bell), step, s->lead ? 22 : 36,
+                   {.shift = s->bell_shift}, bar);
+    // Sustained voices that a new section does not start end with the section before.
+    if (index == 0)
+        for (int ch : sustained)
+            if (o.at(0, ch).note == s3m_no_note) o.cut(0, ch);
 
     if (order + 1 < music_orders && is_cut(order + 1)) {
         const Placed next = section_of(order + 1);
