@@ -2,6 +2,7 @@
 #include <libopenmpt/libopenmpt.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
