@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Whole-show real-time factor (show time over wall time) and peak memory, headless, no dumping,
+# on the release build. Targets: at least 25 for the show, no scene below 10, under 64 MB.
+# Usage: bench/show_rtf.sh [refresh]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+refresh="${1:-60}"
+cmake --preset release >/dev/null
+cmake --build --preset release >/dev/null
+log=$(mktemp)
+status=0
+/usr/bin/time -f "peak resident %M KiB" build/release/vantrose --headless --mode 400 \
+    --data build/release/data --refresh "$refresh" --stats 2>"$log" || status=$?
+[[ $status -eq 1 ]] || { cat "$log"; echo "show ended with status $status" >&2; exit 1; }
+grep -E "^(frames|wall time|real-time factor|peak resident)" "$log"
+# A scene's real-time factor: its frames' show time over their wall time.
+awk -v hz="$refresh" '/^scene [0-9]+ mean/ {
+        rtf = (1000 / hz) / $4
+        printf "scene %2d  %7.3f ms/frame  real-time factor %6.1f%s\n", $2, $4, rtf, rtf < 10 ? "  (below 10)" : ""
+    }' "$log"
+rm -f "$log"
