@@ -91,7 +91,7 @@ extern VertexLight vertex_lights[world_vertex_capacity];
 extern EdgeEntry edge_table_a[logical_rows];
 extern EdgeEntry edge_table_b[logical_rows];
 
-extern uint8_t* texture_block;          // 131072 bytes: texture 0, then texture 1
+extern uint8_t* texture_block; // 131072 bytes: texture 0, then texture 1
 extern uint8_t texture_palettes[2 * 768];
 extern uint8_t intensity_ramp[256 * 3];
 extern uint8_t shade_table[2 * 256 * 256 * 3];
@@ -114,8 +114,7 @@ void append_object(uint32_t slot, const ModelVertex* vertices, int32_t vertex_co
 // Returns the number of bytes read; refuses tables that overrun `size` or the output room.
 size_t read_packed_vertices(const uint8_t* table, size_t size, ModelVertex* out, size_t room,
                             int32_t* count);
-size_t read_packed_faces(const uint8_t* table, size_t size, Face* out, size_t room,
-                         int32_t* count);
+size_t read_packed_faces(const uint8_t* table, size_t size, Face* out, size_t room, int32_t* count);
 
 void allocate_texture_block();
 void free_texture_block();

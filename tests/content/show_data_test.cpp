@@ -282,7 +282,8 @@ TEST(ShowArchive, RuntimeLoaderReadsEveryEntryIntoTheBufferTheShowGivesIt) {
         uint64_t decoded = 0;
         const vantrose::ArchiveStatus status =
             vantrose::load_entry_checked(path, uint32_t(i), buffer.data(), buffer.size(), &decoded);
-        ASSERT_EQ(status, vantrose::ArchiveStatus::ok) << "entry " << i << ": " << vantrose::archive_status_text(status);
+        ASSERT_EQ(status, vantrose::ArchiveStatus::ok)
+            << "entry " << i << ": " << vantrose::archive_status_text(status);
         ASSERT_EQ(decoded, entry(i).size()) << "entry " << i;
         EXPECT_TRUE(std::equal(entry(i).begin(), entry(i).end(), buffer.begin())) << "entry " << i;
     }

@@ -6,7 +6,6 @@
 
 namespace vantrose::maps_test {
 
-
 uint64_t checksum(const uint8_t* bytes, size_t size) {
     uint64_t h = 14695981039346656037ull;
     for (size_t i = 0; i < size; ++i) {
