@@ -1,10 +1,12 @@
 #include "content/music.h"
 
+#include "content/compose.h"
+#include "content/s3m_writer.h"
+
 namespace vantrose {
 
-// Stand-in until the composer lands.
 Bytes build_module() {
-    return {};
+    return write_s3m(compose_module());
 }
 
 } // namespace vantrose

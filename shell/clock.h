@@ -1,0 +1,27 @@
+// The clocks: after each presented frame the frame hooks run (dump, checksums, stats, recorder)
+// and, on the virtual clock, time moves on by 1/refresh s with the music and the ticks due.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace vantrose {
+
+constexpr uint32_t audio_rate = 44100;
+constexpr uint32_t ticks_per_second = 50;
+
+// Receives each presented frame (640 x height, blue, green, red, unused) and, on the virtual
+// clock, the stereo samples of the frame's time; the recorder plugs in here.
+using FrameSink = void (*)(const uint8_t* frame, int height, const int16_t* audio, size_t frames);
+extern FrameSink frame_sink;
+
+// show_frame's tail: counts the frame, runs the hooks, advances the virtual clock, and posts the
+// quit once --frames is reached.
+void frame_presented();
+
+// Virtual clock: the timer starts ticking / the music starts playing at the current frame.
+void virtual_timer_start();
+void virtual_music_start();
+// Back to frame 0 with nothing started (tests).
+void reset_clock();
+
+} // namespace vantrose

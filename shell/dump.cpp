@@ -1,0 +1,47 @@
+#include <png.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "shell/display.h"
+#include "shell/stats.h"
+
+namespace vantrose {
+
+bool write_png(const std::string& path, const uint8_t* frame, int height) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        std::fclose(file);
+        return false;
+    }
+    std::vector<uint8_t> row(frame_width * 3);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    // Frames are mostly flat colour: the fast filter and level keep dumping cheap.
+    png_set_compression_level(png, 1);
+    png_set_IHDR(png, info, frame_width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* in = frame + static_cast<size_t>(y) * frame_width * 4;
+        for (int x = 0; x < frame_width; ++x) {
+            row[3 * x + 0] = in[4 * x + 2];
+            row[3 * x + 1] = in[4 * x + 1];
+            row[3 * x + 2] = in[4 * x + 0];
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0;
+}
+
+} // namespace vantrose

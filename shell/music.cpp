@@ -1,0 +1,241 @@
+#include "shell/music.h"
+
+#include <libopenmpt/libopenmpt.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "shell/clock.h"
+#include "shell/music_render.h"
+#include "shell/options.h"
+#include "shell/platform.h"
+
+namespace vantrose {
+
+int32_t music_order = 0;
+int32_t music_row = 0;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// What moves the module on: the virtual clock's frames, the audio device, or the wall clock.
+enum class Drive { lockstep, device, wall };
+
+openmpt_module* song = nullptr;
+Drive drive = Drive::lockstep;
+bool device_open = false;
+std::atomic<bool> playing{false};
+std::atomic<int32_t> published_order{0};
+std::atomic<int32_t> published_row{0};
+std::atomic<int32_t> master_volume{256};
+Clock::time_point wall_start;
+uint64_t wall_rendered = 0;
+
+uint32_t u16(const std::vector<uint8_t>& d, size_t at) {
+    return d[at] | d[at + 1] << 8;
+}
+uint32_t u32(const std::vector<uint8_t>& d, size_t at) {
+    return u16(d, at) | static_cast<uint32_t>(u16(d, at + 2)) << 16;
+}
+
+// The structure of a Scream Tracker 3 file: every table, instrument, sample and pattern it points
+// at lies inside the file. Empty when sound, else why not.
+std::string check_s3m(const std::vector<uint8_t>& d) {
+    if (d.size() < 96 || std::memcmp(d.data() + 44, "SCRM", 4) != 0) return "not an S3M module";
+    const size_t orders = u16(d, 32), instruments = u16(d, 34), patterns = u16(d, 36);
+    const size_t tables = 96 + orders + 2 * instruments + 2 * patterns;
+    if (tables > d.size()) return "truncated (its tables end past the end of the file)";
+    for (size_t i = 0; i < instruments; ++i) {
+        const size_t at = static_cast<size_t>(u16(d, 96 + orders + 2 * i)) * 16;
+        if (at == 0) continue;
+        if (at + 80 > d.size()) return "truncated (instrument " + std::to_string(i + 1) + ")";
+        if (d[at] != 1) continue; // not a sample
+        const size_t data = (static_cast<size_t>(d[at + 13]) << 16 | u16(d, at + 14)) * 16;
+        const uint8_t flags = d[at + 31];
+        const uint64_t bytes =
+            static_cast<uint64_t>(u32(d, at + 16)) * (flags & 4 ? 2 : 1) * (flags & 2 ? 2 : 1);
+        if (data + bytes > d.size()) {
+            return "truncated (sample " + std::to_string(i + 1) + " ends past the end of the file)";
+        }
+    }
+    for (size_t p = 0; p < patterns; ++p) {
+        const size_t at = static_cast<size_t>(u16(d, 96 + orders + 2 * instruments + 2 * p)) * 16;
+        if (at == 0) continue;
+        if (at + 2 > d.size() || at + u16(d, at) > d.size()) {
+            return "truncated (pattern " + std::to_string(p) + ")";
+        }
+    }
+    return {};
+}
+
+[[noreturn]] void unusable(const std::string& message) {
+    std::fprintf(stderr, "vantrose: %s\n", message.c_str());
+    platform->message_box("vantrose", message.c_str());
+    abandon_start(1);
+}
+
+void failure_box(const char* text) {
+    std::fprintf(stderr, "vantrose: %s\n", text);
+    platform->message_box("Error", text);
+}
+
+void publish_position() {
+    published_order.store(openmpt_module_get_current_order(song), std::memory_order_relaxed);
+    published_row.store(openmpt_module_get_current_row(song), std::memory_order_relaxed);
+}
+
+// Without an audio device the module still keeps time: render and discard up to the wall clock.
+void catch_up_with_wall_time() {
+    static int16_t scrap[2 * 4096];
+    const double seconds = std::chrono::duration<double>(Clock::now() - wall_start).count();
+    const uint64_t target = static_cast<uint64_t>(seconds * audio_rate);
+    while (wall_rendered < target) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(target - wall_rendered, 4096));
+        render_music(scrap, n);
+        wall_rendered += n;
+    }
+}
+
+} // namespace
+
+void render_music(int16_t* samples, size_t frames) {
+    size_t done = 0;
+    if (song && playing.load(std::memory_order_acquire)) {
+        while (done < frames) {
+            const size_t n = openmpt_module_read_interleaved_stereo(song, audio_rate, frames - done,
+                                                                    samples + 2 * done);
+            if (n == 0) break;
+            done += n;
+        }
+        publish_position();
+    }
+    std::memset(samples + 2 * done, 0, (frames - done) * 2 * sizeof(int16_t));
+    const int32_t volume = master_volume.load(std::memory_order_relaxed);
+    if (volume != 256) {
+        for (size_t i = 0; i < 2 * done; ++i)
+            samples[i] = static_cast<int16_t>(samples[i] * volume / 256);
+    }
+}
+
+void sound_init() {
+    if (virtual_clock_on()) {
+        drive = Drive::lockstep;
+        return;
+    }
+    device_open = platform->open_audio(render_music);
+    drive = device_open ? Drive::device : Drive::wall;
+}
+
+void sound_close() {
+    if (device_open) platform->close_audio();
+    device_open = false;
+}
+
+void load_music() {
+    const std::string path = music_path();
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        unusable("cannot open the music module " + path + ": " + std::strerror(errno));
+    }
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    const bool read_error = std::ferror(file);
+    std::fclose(file);
+    if (read_error) unusable("cannot read the music module " + path);
+
+    const std::string fault = check_s3m(bytes);
+    if (!fault.empty()) unusable("the music module " + path + " is " + fault);
+
+    int error = 0;
+    const char* error_message = nullptr;
+    openmpt_module* loaded = openmpt_module_create_from_memory2(
+        bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr, openmpt_error_func_store,
+        nullptr, &error, &error_message, nullptr);
+    if (!loaded) {
+        const std::string why = error_message ? error_message : "unknown error";
+        openmpt_free_string(error_message);
+        unusable("the music module " + path + " cannot be played: " + why);
+    }
+    openmpt_free_string(error_message);
+    // Dither noise comes from a random seed: without it the same frames give the same samples.
+    openmpt_module_ctl_set_integer(loaded, "dither", 0);
+    if (openmpt_module_get_duration_seconds(loaded) <= 0.0) {
+        openmpt_module_destroy(loaded);
+        unusable("the music module " + path + " has no orders to play");
+    }
+    platform->lock_audio();
+    if (song) openmpt_module_destroy(song);
+    song = loaded;
+    published_order.store(0);
+    published_row.store(0);
+    master_volume.store(256);
+    platform->unlock_audio();
+    music_order = 0;
+    music_row = 0;
+}
+
+void play_music() {
+    if (!song) return;
+    openmpt_module_set_repeat_count(song, -1);
+    playing.store(true, std::memory_order_release);
+    switch (drive) {
+    case Drive::lockstep:
+        virtual_music_start();
+        break;
+    case Drive::device:
+        platform->start_audio();
+        break;
+    case Drive::wall:
+        wall_start = Clock::now();
+        wall_rendered = 0;
+        break;
+    }
+}
+
+void poll_music() {
+    if (song && drive == Drive::wall && playing.load(std::memory_order_relaxed)) {
+        catch_up_with_wall_time();
+    }
+    music_order = published_order.load(std::memory_order_relaxed);
+    music_row = published_row.load(std::memory_order_relaxed);
+}
+
+void stop_music() {
+    if (song) {
+        if (device_open) platform->pause_audio();
+        playing.store(false, std::memory_order_release);
+    } else {
+        failure_box("StopSong");
+    }
+    if (song) {
+        platform->lock_audio();
+        openmpt_module_destroy(song);
+        song = nullptr;
+        platform->unlock_audio();
+    } else {
+        failure_box("FreeSong");
+    }
+}
+
+void discard_music() {
+    playing.store(false);
+    platform->lock_audio();
+    if (song) openmpt_module_destroy(song);
+    song = nullptr;
+    platform->unlock_audio();
+}
+
+void set_music_volume(int volume) {
+    master_volume.store(volume < 0 ? 0 : volume > 256 ? 256 : volume, std::memory_order_relaxed);
+}
+
+} // namespace vantrose

@@ -1,0 +1,15 @@
+// Rendering the module for the clocks: the audio callback, wall-time catch-up and lockstep.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace vantrose {
+
+// Renders `frames` stereo sample frames of the playing module at the master volume; silence
+// when no module plays. Publishes the order and row reached.
+void render_music(int16_t* samples, size_t frames);
+
+// Closes the module without the stop and free messages (ending before the show starts).
+void discard_music();
+
+} // namespace vantrose

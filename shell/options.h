@@ -1,0 +1,40 @@
+// The command line: how the program is started (dialog or --mode, window or headless, clocks,
+// output).
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace vantrose {
+
+struct Options {
+    int mode = 0;        // 0: ask in the mode dialog; 400 or 480: skip it
+    bool window = false; // a resizable window instead of full-screen
+    std::string data_dir = ".";
+    bool headless = false;   // no window, no audio device
+    bool real_clock = false; // --clock real (with --headless)
+    uint32_t refresh = 60;   // virtual refresh rate
+    uint64_t frames = 0;     // end like a quit after this many presented frames (0: no limit)
+    std::string dump_dir;    // write presented frames as PNG here
+    uint64_t dump_every = 1;
+    std::string record_file;
+    bool trace = false;
+    bool stats = false;
+    bool help = false;
+    bool version = false;
+};
+
+extern Options options;
+
+// Fills `result` from the arguments; on a bad command line returns false with `error` saying why.
+bool parse_options(int argc, char** argv, Options& result, std::string& error);
+
+// Usage text for --help and for bad command lines.
+const char* usage_text();
+
+// The virtual clock runs the show: headless without --clock real, or recording.
+bool virtual_clock_on();
+
+// Paths of the show's data files in the data folder.
+std::string music_path();
+
+} // namespace vantrose

@@ -1,0 +1,63 @@
+// The backends under the shell: an SDL window with audio, or nothing at all (headless).
+// The display steps mirror the order in which setup_display takes them; each reports failure.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace vantrose {
+
+// Fills `frames` stereo sample frames (left, right) at 44100 Hz.
+using AudioFill = void (*)(int16_t* samples, size_t frames);
+
+class Platform {
+  public:
+    virtual ~Platform() = default;
+
+    // The display object: the video system with at least one screen.
+    virtual bool create_display_object() = 0;
+    virtual void show_cursor(bool shown) = 0;
+    // main_window, 640 x height, hidden until show_window.
+    virtual bool create_window(int height) = 0;
+    // The window's exclusive presentation: its renderer, full-screen unless windowed.
+    virtual bool set_cooperative_level() = 0;
+    // 640 x height, nearest-neighbour, integer scaling where it fits.
+    virtual bool set_display_mode(int height) = 0;
+    // The surface frames are copied into: a 640 x height texture of blue, green, red, unused.
+    virtual bool create_surface(int height) = 0;
+    // A first lock of that surface, which tells the row pitch the copies step by.
+    virtual bool get_back_buffer() = 0;
+    virtual void destroy_window() = 0;
+    virtual void show_window() = 0;
+    virtual void release_display() = 0;
+    // Lock, copy `height` rows of 640 pixels, unlock, flip. A failed lock drops the frame.
+    virtual void present(const uint8_t* frame, int height) = 0;
+    // Handles pending events: focus sets app_active, Escape and window close post the quit.
+    virtual void pump_events() = 0;
+    // A message box with an OK button (the text also goes to stderr, written by the caller).
+    virtual void message_box(const char* caption, const char* text) = 0;
+
+    // Audio output at 44100 Hz stereo, 16-bit; false when no device opens.
+    virtual bool open_audio(AudioFill fill) = 0;
+    virtual void start_audio() = 0;
+    virtual void pause_audio() = 0;
+    // Keeps the fill routine from running between lock and unlock.
+    virtual void lock_audio() = 0;
+    virtual void unlock_audio() = 0;
+    virtual void close_audio() = 0;
+};
+
+extern Platform* platform;
+
+Platform* sdl_platform();
+Platform* headless_platform();
+
+// Escape, window close, SIGINT, SIGTERM and --frames post it; pump_messages acts on it.
+void post_quit();
+bool quit_posted();
+void clear_quit();
+
+// Ends the program before the show has started (module unusable): closes sound and display,
+// shows the cursor, exits with `status`.
+[[noreturn]] void abandon_start(int status);
+
+} // namespace vantrose

@@ -1,0 +1,134 @@
+// Runs the real program for end-to-end and window tests: arguments, environment changes,
+// captured output, a time limit, and the exit status.
+#pragma once
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/shell/tiny_s3m.h"
+
+namespace vantrose::test_support {
+
+struct RunResult {
+    int status = -1; // exit status, or -1 when killed
+    bool timed_out = false;
+    std::string out, err;
+};
+
+inline std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A program started in the background; finish() waits for it (killing it past the limit).
+class Program {
+  public:
+    Program(std::vector<std::string> args, std::vector<std::string> unset = {},
+            std::vector<std::string> set = {}) {
+        const std::string base =
+            std::filesystem::temp_directory_path() /
+            ("vantrose-run-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
+        out_path_ = base + ".out";
+        err_path_ = base + ".err";
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const int out = ::open(out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err = ::open(err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int in = ::open("/dev/null", O_RDONLY);
+            ::dup2(in, 0);
+            ::dup2(out, 1);
+            ::dup2(err, 2);
+            for (const std::string& name : unset) ::unsetenv(name.c_str());
+            for (const std::string& pair : set) ::putenv(const_cast<char*>(pair.c_str()));
+            std::vector<char*> argv{const_cast<char*>(VANTROSE_BIN)};
+            for (std::string& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(VANTROSE_BIN, argv.data());
+            ::_exit(127);
+        }
+    }
+    ~Program() {
+        if (pid_ > 0 && !done_) finish(0);
+        std::filesystem::remove(out_path_);
+        std::filesystem::remove(err_path_);
+    }
+    bool running() {
+        if (done_) return false;
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            done_ = true;
+            result_.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return false;
+        }
+        return true;
+    }
+    void signal(int number) {
+        if (!done_) ::kill(pid_, number);
+    }
+    RunResult finish(double seconds) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (running() && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (running()) {
+            result_.timed_out = true;
+            ::kill(pid_, SIGKILL);
+            int status = 0;
+            ::waitpid(pid_, &status, 0);
+            done_ = true;
+        }
+        result_.out = read_file(out_path_);
+        result_.err = read_file(err_path_);
+        return result_;
+    }
+
+  private:
+    static int& counter() {
+        static int n = 0;
+        return n;
+    }
+    pid_t pid_ = -1;
+    bool done_ = false;
+    RunResult result_;
+    std::string out_path_, err_path_;
+};
+
+inline RunResult run_program(std::vector<std::string> args, double seconds = 60,
+                             std::vector<std::string> unset = {}) {
+    Program p(std::move(args), std::move(unset));
+    return p.finish(seconds);
+}
+
+// A data folder for a run: the built archive, and the built module when it is a playable S3M,
+// else a small one of our own with enough orders for every scene (0.64 s an order).
+inline std::string make_data_dir(const std::string& name) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                      ("vantrose-" + name + "-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path built = VANTROSE_DATA;
+    if (std::filesystem::exists(built / "vantrose.dat")) {
+        std::filesystem::copy_file(built / "vantrose.dat", dir / "vantrose.dat");
+    }
+    const std::string module = read_file((built / "vantrose.s3m").string());
+    if (module.size() > 96 && module.compare(44, 4, "SCRM") == 0) {
+        std::filesystem::copy_file(built / "vantrose.s3m", dir / "vantrose.s3m");
+    } else {
+        write_bytes((dir / "vantrose.s3m").string(), tiny_s3m(200, 2, 200));
+    }
+    return dir.string();
+}
+
+} // namespace vantrose::test_support

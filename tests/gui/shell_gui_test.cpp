@@ -1,0 +1,296 @@
+// The real program's windows under the X server that ./test starts: the mode dialog, the About
+// box and the show, driven with xdotool; screenshots are kept in gui-artefacts/ of the build.
+#include <gtest/gtest.h>
+#include <sys/file.h>
+
+#include <cstdio>
+#include <map>
+#include <regex>
+
+#include "shell/dialogs.h"
+#include "tests/e2e/run_program.h"
+
+using namespace vantrose;
+using namespace vantrose::test_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string shell(const std::string& command, int* status = nullptr) {
+    std::string out;
+    int result = -1;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+        result = ::pclose(p);
+    }
+    if (status) *status = result;
+    return out;
+}
+
+// An X client command; a loaded X server sometimes turns a connection away, so try again.
+std::string x_command(const std::string& command) {
+    std::string out;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        int status = 0;
+        out = shell(command, &status);
+        if (status == 0) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return out;
+}
+
+struct Geometry {
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+// Ids of the windows whose names match (empty when none); asks again when the X server turned
+// the connection away.
+std::string search(const std::string& name) {
+    std::string out;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        out = shell("xdotool search --name '" + name + "' 2>&1");
+        if (out.find("display") == std::string::npos) break; // "Can't open display"
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return out.find("display") == std::string::npos ? out : std::string();
+}
+
+// Waits for a window whose name matches; 0 when none shows up in time.
+long find_window(const std::string& name, double seconds = 15) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    do {
+        const std::string ids = search(name);
+        if (!ids.empty()) return std::stol(ids);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    } while (std::chrono::steady_clock::now() < end);
+    return 0;
+}
+
+bool window_exists(const std::string& name) {
+    return !search(name).empty();
+}
+
+Geometry geometry(long window) {
+    std::map<std::string, int> v;
+    std::istringstream in(x_command("xdotool getwindowgeometry --shell " + std::to_string(window)));
+    for (std::string line; std::getline(in, line);) {
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos) v[line.substr(0, eq)] = std::stoi(line.substr(eq + 1));
+    }
+    return {v["X"], v["Y"], v["WIDTH"], v["HEIGHT"]};
+}
+
+void click(int x, int y) {
+    x_command("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+}
+void key(const std::string& name) {
+    x_command("xdotool key " + name);
+}
+
+struct Image {
+    int w = 0, h = 0;
+    std::string rgb;
+    struct Rgb {
+        int r, g, b;
+    };
+    Rgb at(int x, int y) const {
+        const size_t i = (static_cast<size_t>(y) * w + x) * 3;
+        return {static_cast<uint8_t>(rgb[i]), static_cast<uint8_t>(rgb[i + 1]),
+                static_cast<uint8_t>(rgb[i + 2])};
+    }
+    bool grey(int x, int y, int level) const {
+        const Rgb p = at(x, y);
+        return p.r == level && p.g == level && p.b == level;
+    }
+};
+
+// The whole screen, kept as gui-artefacts/<name>.png, read back through a PPM.
+Image screenshot(const std::string& name) {
+    fs::create_directories("gui-artefacts");
+    const std::string png = "gui-artefacts/" + name + ".png";
+    x_command("import -window root " + png);
+    const std::string ppm = shell("convert " + png + " ppm:-");
+    Image image;
+    std::istringstream in(ppm);
+    std::string magic;
+    int maxval = 0;
+    in >> magic >> image.w >> image.h >> maxval;
+    in.get();
+    image.rgb = ppm.substr(static_cast<size_t>(in.tellg()));
+    return image;
+}
+
+class ShellGui : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X server (./test starts one)";
+        ASSERT_EQ(shell("which xdotool import convert | wc -l"), "3\n")
+            << "xdotool and ImageMagick drive these tests (scripts/setup.sh installs them)";
+        // One window test at a time on the shared X server: input goes to whoever has focus.
+        lock_ =
+            ::open(("/tmp/vantrose-gui" + std::string(std::getenv("DISPLAY")) + ".lock").c_str(),
+                   O_CREAT | O_RDWR, 0666);
+        ASSERT_GE(lock_, 0);
+        ASSERT_EQ(::flock(lock_, LOCK_EX), 0);
+        data_ = make_data_dir("gui");
+        ASSERT_TRUE(dialog_base_units(base_));
+    }
+    void TearDown() override {
+        if (lock_ >= 0) ::close(lock_);
+        if (!data_.empty()) fs::remove_all(data_);
+    }
+    // Screen position of a point of the mode dialog's client area given in pixels.
+    int client_x(const Geometry& g, int x) const { return g.x + dialog_frame + x; }
+    int client_y(const Geometry& g, int y) const { return g.y + dialog_frame + dialog_caption + y; }
+    void click_button(const Geometry& g, DialogRect units) {
+        const DialogRect r = dialog_to_pixels(units, base_);
+        click(client_x(g, r.x + r.w / 2), client_y(g, r.y + r.h / 2));
+    }
+    Geometry open_mode_dialog(Program& p) {
+        const long window = find_window("^Quorv! - Vantrose, Windows version$");
+        if (window == 0) {
+            ADD_FAILURE() << "the mode dialog did not appear: " << p.finish(0).err;
+            return {};
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // first paint
+        return geometry(window);
+    }
+
+    int lock_ = -1;
+    std::string data_;
+    BaseUnits base_{};
+};
+
+const std::string mode_dialog = "^Quorv! - Vantrose, Windows version$";
+
+} // namespace
+
+TEST_F(ShellGui, ModeDialogShowsItsButtonsWhereTheLayoutPutsThem) {
+    Program p({"--data", data_, "--stats"});
+    const Geometry g = open_mode_dialog(p);
+    const DialogRect client = dialog_to_pixels(mode_dialog_units, base_);
+    EXPECT_EQ(g.w, client.w + 2 * dialog_frame);
+    EXPECT_EQ(g.h, client.h + 2 * dialog_frame + dialog_caption);
+
+    const Image shot = screenshot("mode-dialog");
+    ASSERT_GT(shot.w, 0);
+    for (const DialogRect& units : mode_dialog_buttons) {
+        const DialogRect r = dialog_to_pixels(units, base_);
+        const int x = client_x(g, r.x), y = client_y(g, r.y);
+        EXPECT_TRUE(shot.grey(x, y, 255)) << "highlight at the button's top left " << units.y;
+        EXPECT_TRUE(shot.grey(x + r.w - 1, y + r.h - 1, 0)) << "shadow at its bottom right";
+        EXPECT_TRUE(shot.grey(x - 1, y + r.h / 2, 192)) << "dialog face just outside";
+        EXPECT_TRUE(shot.grey(x + 3, y + r.h / 2, 192)) << "button face inside";
+        int dark = 0;
+        for (int i = r.w / 4; i < 3 * r.w / 4; ++i) {
+            for (int j = 4; j < r.h - 4; ++j) dark += shot.at(x + i, y + j).r < 96;
+        }
+        EXPECT_GT(dark, 10) << "a label in the middle of the button";
+    }
+    const DialogRect picture = dialog_to_pixels(mode_dialog_picture, base_);
+    EXPECT_TRUE(shot.grey(client_x(g, picture.x), client_y(g, picture.y), 128)) << "sunken edge";
+    EXPECT_TRUE(shot.grey(client_x(g, picture.x + picture.w - 1),
+                          client_y(g, picture.y + picture.h - 1), 255));
+    EXPECT_EQ(shot.at(g.x + g.w / 2, g.y + dialog_frame + 2).b, 128) << "caption bar";
+
+    click_button(g, mode_dialog_buttons[3]); // "Exit"
+    const RunResult r = p.finish(15);
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err.find("frames"), std::string::npos) << "no show ran: " << r.err;
+    EXPECT_FALSE(window_exists("^Test$"));
+}
+
+TEST_F(ShellGui, FirstModeButtonGivesA640x400ShowThatEscapeEnds) {
+    Program p({"--window", "--data", data_, "--stats"});
+    const Geometry g = open_mode_dialog(p);
+    click_button(g, mode_dialog_buttons[1]); // "640x400x32"
+    const long window = find_window("^Test$");
+    ASSERT_NE(window, 0) << "no show window";
+    const Geometry show = geometry(window);
+    EXPECT_EQ(show.w, 640);
+    EXPECT_EQ(show.h, 400);
+    EXPECT_FALSE(window_exists(mode_dialog));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const Image shot = screenshot("show-640x400");
+    int lit = 0;
+    for (int y = 0; y < show.h; y += 7) {
+        for (int x = 0; x < show.w; x += 7) {
+            const auto px = shot.at(show.x + x, show.y + y);
+            lit += px.r + px.g + px.b > 0;
+        }
+    }
+    EXPECT_GT(lit, 100) << "frames reach the window";
+    ASSERT_TRUE(p.running());
+    x_command("xdotool windowfocus --sync " + std::to_string(window));
+    key("Escape");
+    const RunResult r = p.finish(15);
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("frames "), std::string::npos) << "shutdown ran: " << r.err;
+    EXPECT_FALSE(window_exists("^Test$"));
+}
+
+TEST_F(ShellGui, SecondModeButtonGivesA640x480FullScreenShow) {
+    Program p({"--data", data_});
+    open_mode_dialog(p);
+    key("Tab");
+    key("Tab");
+    key("Tab"); // "640x480x32" by keyboard
+    key("Return");
+    const long window = find_window("^Test$");
+    ASSERT_NE(window, 0) << "no show window";
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const Geometry show = geometry(window);
+    const Image shot = screenshot("show-640x480-full-screen");
+    EXPECT_EQ(show.w, shot.w);
+    EXPECT_EQ(show.h, shot.h);
+    // Whole multiples of 640 x 480, centred; black around.
+    const int scale = std::min(shot.w / 640, shot.h / 480);
+    ASSERT_GE(scale, 1);
+    const int left = (shot.w - 640 * scale) / 2, top = (shot.h - 480 * scale) / 2;
+    int lit = 0;
+    for (int y = top; y < top + 480 * scale; y += 5) {
+        for (int x = left; x < left + 640 * scale; x += 5) {
+            const auto px = shot.at(x, y);
+            lit += px.r + px.g + px.b > 0;
+        }
+    }
+    EXPECT_GT(lit, 1000);
+    if (top > 0) {
+        const auto above = shot.at(shot.w / 2, top - 1);
+        EXPECT_EQ(above.r + above.g + above.b, 0) << "letterbox above the picture";
+    }
+    key("Escape");
+    const RunResult r = p.finish(15);
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST_F(ShellGui, AboutBoxClosesOnlyWithOk) {
+    Program p({"--data", data_, "--stats"});
+    const Geometry g = open_mode_dialog(p);
+    click_button(g, mode_dialog_buttons[0]); // "About"
+    const long about = find_window("^About$");
+    ASSERT_NE(about, 0) << "no About box";
+    const Geometry a = geometry(about);
+    const DialogRect client = dialog_to_pixels(about_dialog_units, base_);
+    EXPECT_EQ(a.w, client.w + 2 * dialog_frame);
+    EXPECT_EQ(a.h, client.h + 2 * dialog_frame + dialog_caption);
+    key("Escape");
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_TRUE(window_exists("^About$")) << "Escape does not close the About box";
+    EXPECT_TRUE(p.running()) << "nor the mode dialog under it";
+    screenshot("about-box");
+    click_button(a, about_dialog_ok);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_FALSE(window_exists("^About$"));
+    EXPECT_TRUE(window_exists(mode_dialog)) << "the mode dialog still waits";
+    key("Escape"); // "Exit" in the mode dialog
+    const RunResult r = p.finish(15);
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("frames"), std::string::npos) << r.err;
+}

@@ -1,0 +1,46 @@
+// A platform that writes each call it gets on stderr (death tests read the order back) and can
+// be told to fail one display step.
+#pragma once
+#include <cstdio>
+#include <string>
+
+#include "shell/platform.h"
+
+namespace vantrose::test_support {
+
+class FakePlatform final : public Platform {
+  public:
+    std::string fail; // name of the step that fails
+    AudioFill fill = nullptr;
+
+    bool step(const char* name) {
+        std::fprintf(stderr, "[%s]\n", name);
+        return fail != name;
+    }
+    bool create_display_object() override { return step("create_display_object"); }
+    void show_cursor(bool shown) override { step(shown ? "show_cursor" : "hide_cursor"); }
+    bool create_window(int) override { return step("create_window"); }
+    bool set_cooperative_level() override { return step("set_cooperative_level"); }
+    bool set_display_mode(int) override { return step("set_display_mode"); }
+    bool create_surface(int) override { return step("create_surface"); }
+    bool get_back_buffer() override { return step("get_back_buffer"); }
+    void destroy_window() override { step("destroy_window"); }
+    void show_window() override { step("show_window"); }
+    void release_display() override { step("release_display"); }
+    void present(const uint8_t*, int) override { step("present"); }
+    void pump_events() override { step("pump_events"); }
+    void message_box(const char* caption, const char* text) override {
+        std::fprintf(stderr, "[box %s: %s]\n", caption, text);
+    }
+    bool open_audio(AudioFill f) override {
+        fill = f;
+        return step("open_audio");
+    }
+    void start_audio() override { step("start_audio"); }
+    void pause_audio() override { step("pause_audio"); }
+    void lock_audio() override {}
+    void unlock_audio() override {}
+    void close_audio() override { step("close_audio"); }
+};
+
+} // namespace vantrose::test_support
