@@ -1,6 +1,5 @@
 // The three runners on the headless virtual clock with a small module: every phase shows at
-// least one frame and ends on its own condition. Built once the shell's clock is in the tree.
-#if __has_include("shell/clock.h") && __has_include("tests/shell/tiny_s3m.h")
+// least one frame and ends on its own condition.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -155,5 +154,3 @@ TEST_F(SceneRunner, AModuleAlreadyPastTheTargetDoesNotHoldThePlaque) {
     EXPECT_EQ(starts[2].frame, starts[1].frame + 1);
     EXPECT_EQ(frame_count(), starts[2].frame + 1);
 }
-
-#endif
