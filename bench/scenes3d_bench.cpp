@@ -1,5 +1,6 @@
 // One 3D frame of each scene at a representative moment, with a memset of the frame beside it.
-// With VANTROSE_PNG_DIR set, each scene's frame is also written there as a PNG.
+// With VANTROSE_PNG_DIR set, each scene's frame is also written there as a PNG; with
+// VANTROSE_DATA_DIR set, the scenes load the show's own textures from that folder.
 #include <benchmark/benchmark.h>
 
 #include <png.h>
@@ -85,9 +86,13 @@ void write_bench_archive(const std::string& path) {
 void prepare() {
     static bool ready = false;
     if (ready) return;
-    std::string path = "/tmp/vantrose_scenes3d_bench.dat";
-    write_bench_archive(path);
-    archive_path = path;
+    // The show's own archive when VANTROSE_DATA_DIR names its folder, else a stand-in.
+    if (const char* dir = std::getenv("VANTROSE_DATA_DIR")) {
+        archive_path = std::string(dir) + "/vantrose.dat";
+    } else {
+        archive_path = "/tmp/vantrose_scenes3d_bench.dat";
+        write_bench_archive(archive_path);
+    }
     allocate_buffers();
     ready = true;
 }

@@ -5,11 +5,9 @@
 
 #include "engine3d/model.h"
 #include "engine3d/pipeline.h"
-#include "runtime/script.h"
 #include "scene_fixture.h"
 #include "scenes3d/floor_balls.h"
 #include "scenes3d/random.h"
-#include "shell/music.h"
 #include "shell/timer.h"
 
 using namespace vantrose;
@@ -275,16 +273,6 @@ TEST_F(FloorBalls, FloorLeftAloneComesToRest) {
     EXPECT_TRUE(scene_3d_1_floor_settled());
 }
 
-TEST_F(FloorBalls, SettledTestMatchesEitherBound) {
-    node_templates[0].vy = -0.5f;
-    node_templates[0].py = 50.0f;
-    EXPECT_TRUE(scene_3d_1_floor_settled());
-    node_templates[0].vy = 0.6f;
-    EXPECT_FALSE(scene_3d_1_floor_settled());
-    node_templates[0].py = -0.1f;
-    EXPECT_TRUE(scene_3d_1_floor_settled());
-}
-
 TEST_F(FloorBalls, StaleBounceTickLeavesThePinnedFloorAlone) {
     set_timer_routine(tick_balls_main);
     node_templates[0].py = 0.0f;
@@ -303,12 +291,4 @@ TEST_F(FloorBalls, FloorSinksOutOfViewAt1600) {
         ASSERT_LT(++ticks, 200);
     }
     EXPECT_EQ(ticks, 107); // 1600 / 15 rounded up
-}
-
-TEST(FloorBallsPhases, MusicPhaseEndsSixOrdersOn) {
-    scene_start_order = 3;
-    music_order = 8;
-    EXPECT_FALSE(scene_3d_1_order_6());
-    music_order = 9;
-    EXPECT_TRUE(scene_3d_1_order_6());
 }

@@ -4,10 +4,8 @@
 
 #include "engine3d/model.h"
 #include "engine3d/pipeline.h"
-#include "runtime/script.h"
 #include "scene_fixture.h"
 #include "scenes3d/plaque_gimbal.h"
-#include "shell/music.h"
 
 using namespace vantrose;
 using namespace vantrose::test;
@@ -217,20 +215,4 @@ TEST_F(PlaqueGimbal, SlidesInFromTheLeftInto250Ticks) {
     tick_scene_3d_2();
     EXPECT_TRUE(scene_3d_2_slid_in());
     EXPECT_EQ(node_templates[0].px, 0.0f);
-}
-
-TEST(PlaqueGimbalPhases, MusicPhasesEndSixAndSevenOrdersOn) {
-    scene_start_order = 10;
-    music_order = 15;
-    EXPECT_FALSE(scene_3d_2_order_6());
-    music_order = 16;
-    EXPECT_TRUE(scene_3d_2_order_6());
-    EXPECT_FALSE(scene_3d_2_order_7());
-    music_order = 17;
-    EXPECT_TRUE(scene_3d_2_order_7());
-    // A module that has gone past the order, or wrapped round, does not hold the scene.
-    music_order = 18;
-    EXPECT_TRUE(scene_3d_2_order_7());
-    music_order = 2;
-    EXPECT_TRUE(scene_3d_2_order_6());
 }

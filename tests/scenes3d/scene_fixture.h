@@ -3,8 +3,11 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "content/archive_writer.h"
@@ -19,17 +22,23 @@ namespace vantrose::test {
 inline constexpr std::array<uint32_t, 6> texture_entries = {39, 41, 45, 47, 50, 52};
 inline constexpr std::array<uint32_t, 6> palette_entries = {40, 42, 46, 48, 51, 53};
 
+// One file per process (ctest runs the cases side by side), removed when the process ends.
+struct TestArchive {
+    std::string path =
+        ::testing::TempDir() + "scenes3d_test_" + std::to_string(::getpid()) + ".dat";
+    TestArchive() {
+        std::vector<Bytes> entries(54, Bytes{1});
+        for (uint32_t i : texture_entries) entries[i] = Bytes(65536, static_cast<uint8_t>(i));
+        for (uint32_t i : palette_entries) entries[i] = Bytes(768, static_cast<uint8_t>(i));
+        write_file(path, build_archive(entries));
+    }
+    ~TestArchive() { std::remove(path.c_str()); }
+};
+
 inline void use_test_archive() {
-    static bool ready = false;
-    if (ready) return;
-    std::vector<Bytes> entries(54, Bytes{1});
-    for (uint32_t i : texture_entries) entries[i] = Bytes(65536, static_cast<uint8_t>(i));
-    for (uint32_t i : palette_entries) entries[i] = Bytes(768, static_cast<uint8_t>(i));
-    std::string path = ::testing::TempDir() + "scenes3d_test.dat";
-    write_file(path, build_archive(entries));
-    archive_path = path;
+    static TestArchive archive;
+    archive_path = archive.path;
     if (rgb_screen == nullptr) allocate_buffers();
-    ready = true;
 }
 
 struct Vec {

@@ -4,10 +4,8 @@
 
 #include "engine3d/model.h"
 #include "engine3d/pipeline.h"
-#include "runtime/script.h"
 #include "scene_fixture.h"
 #include "scenes3d/sphere_cluster.h"
-#include "shell/music.h"
 
 using namespace vantrose;
 using namespace vantrose::test;
@@ -221,12 +219,4 @@ TEST_F(SphereCluster, DescentEndsAtZeroAndTheHoverLoopsInPlace) {
         ASSERT_LT(++ticks, 1000);
     }
     EXPECT_GE(node_templates[0].py, 500.0f);
-}
-
-TEST(SphereClusterPhases, HoverEndsFiveOrdersOn) {
-    scene_start_order = 20;
-    music_order = 24;
-    EXPECT_FALSE(scene_3d_3_order_5());
-    music_order = 25;
-    EXPECT_TRUE(scene_3d_3_order_5());
 }
