@@ -56,8 +56,11 @@ void twirl_scene(uint32_t picture, uint32_t palette) {
     twirl_source = buf0;
     twirl_target = buf1;
     clear_palette(pal6);
-    wave_phase = 0;
-    wave_sign = 1;
+    // Before the second twirl wave_tick is still installed: reset its state between two ticks.
+    between_ticks([] {
+        wave_phase = 0;
+        wave_sign = 1;
+    });
     set_timer_routine(wave_tick);
     order_loop(4, [] {
         twirl_frame();

@@ -19,6 +19,8 @@ std::thread timer_thread;
 std::mutex timer_mutex;
 std::condition_variable timer_wake;
 bool timer_stopping = false;
+// Held by the timer thread while a tick runs; between_ticks takes it to keep ticks out.
+std::mutex tick_mutex;
 
 // Ticks fall at start + k x 20 ms; a late tick runs at once and the next keeps its own time.
 void timer_loop() {
@@ -29,7 +31,10 @@ void timer_loop() {
     for (;;) {
         if (timer_wake.wait_until(lock, next, [] { return timer_stopping; })) return;
         lock.unlock();
-        timer_callback();
+        {
+            std::lock_guard running(tick_mutex);
+            timer_callback();
+        }
         lock.lock();
         next += period;
         // After a stall of over a second (a suspended machine), start the schedule afresh
@@ -43,6 +48,11 @@ void timer_loop() {
 
 void set_timer_routine(TickRoutine routine) {
     timer_slot.store(routine, std::memory_order_release);
+}
+
+void between_ticks(void (*work)()) {
+    std::lock_guard running(tick_mutex);
+    work();
 }
 
 void timer_callback() {

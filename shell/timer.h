@@ -13,6 +13,9 @@ extern std::atomic<TickRoutine> timer_slot;
 void set_timer_routine(TickRoutine routine);
 void start_timer();
 void timer_callback();
+// Runs `work` on the calling thread while no tick runs: for state that the installed tick
+// routine also writes.
+void between_ticks(void (*work)());
 // Stops and joins the timer thread (shutdown).
 void stop_timer();
 
