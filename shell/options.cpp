@@ -27,6 +27,7 @@ const char* usage_text() {
            "  --headless          no window, no audio device, virtual clock\n"
            "  --refresh HZ        virtual refresh rate (default 60)\n"
            "  --clock real        with --headless: real timer thread and wall-time music\n"
+           "  --clock virtual     with a window: the virtual clock, frames unpaced, no sound\n"
            "  --frames N          end like a quit after N presented frames\n"
            "  --dump DIR          write presented frames as PNG into DIR\n"
            "  --dump-every K      only every K-th presented frame (default 1)\n"
@@ -38,7 +39,7 @@ const char* usage_text() {
 
 bool parse_options(int argc, char** argv, Options& result, std::string& error) {
     result = Options{};
-    bool clock_given = false;
+    std::string clock;
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
         const bool takes_value = name == "--mode" || name == "--data" || name == "--refresh" ||
@@ -77,11 +78,11 @@ bool parse_options(int argc, char** argv, Options& result, std::string& error) {
             }
             result.refresh = static_cast<uint32_t>(number);
         } else if (name == "--clock") {
-            if (std::strcmp(value, "real") != 0) {
-                error = "--clock takes 'real', not '" + std::string(value) + "'";
+            if (std::strcmp(value, "real") != 0 && std::strcmp(value, "virtual") != 0) {
+                error = "--clock takes 'real' or 'virtual', not '" + std::string(value) + "'";
                 return false;
             }
-            clock_given = true;
+            clock = value;
         } else if (name == "--frames") {
             if (!parse_number(value, 1, UINT64_MAX, number)) {
                 error = "--frames takes a positive whole number, not '" + std::string(value) + "'";
@@ -120,13 +121,15 @@ bool parse_options(int argc, char** argv, Options& result, std::string& error) {
             return false;
         }
     }
-    // The window always runs the real clock; --clock real only changes a headless run.
-    result.real_clock = clock_given;
+    // Headless runs default to the virtual clock, windows to the real one; --clock overrides.
+    result.real_clock = clock == "real";
+    result.virtual_clock = clock == "virtual";
     return true;
 }
 
 bool virtual_clock_on() {
-    return (options.headless && !options.real_clock) || !options.record_file.empty();
+    if (!options.record_file.empty()) return true;
+    return options.headless ? !options.real_clock : options.virtual_clock;
 }
 
 std::string music_path() {

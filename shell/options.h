@@ -10,11 +10,12 @@ struct Options {
     int mode = 0;        // 0: ask in the mode dialog; 400 or 480: skip it
     bool window = false; // a resizable window instead of full-screen
     std::string data_dir = ".";
-    bool headless = false;   // no window, no audio device
-    bool real_clock = false; // --clock real (with --headless)
-    uint32_t refresh = 60;   // virtual refresh rate
-    uint64_t frames = 0;     // end like a quit after this many presented frames (0: no limit)
-    std::string dump_dir;    // write presented frames as PNG here
+    bool headless = false;      // no window, no audio device
+    bool real_clock = false;    // --clock real (with --headless)
+    bool virtual_clock = false; // --clock virtual (with a window)
+    uint32_t refresh = 60;      // virtual refresh rate
+    uint64_t frames = 0;        // end like a quit after this many presented frames (0: no limit)
+    std::string dump_dir;       // write presented frames as PNG here
     uint64_t dump_every = 1;
     std::string record_file;
     bool trace = false;
@@ -31,7 +32,8 @@ bool parse_options(int argc, char** argv, Options& result, std::string& error);
 // Usage text for --help and for bad command lines.
 const char* usage_text();
 
-// The virtual clock runs the show: headless without --clock real, or recording.
+// The virtual clock runs the show: headless without --clock real, a window with --clock virtual,
+// or recording.
 bool virtual_clock_on();
 
 // Paths of the show's data files in the data folder.

@@ -52,9 +52,12 @@ class SdlPlatform final : public Platform {
         return main_window != nullptr;
     }
 
-    // The renderer takes the window over for presentation, waiting for vertical blank.
+    // The renderer takes the window over for presentation, waiting for vertical blank; on the
+    // virtual clock frames are not paced by the display, so the show runs as fast as it renders.
     bool set_cooperative_level() override {
-        renderer_ = SDL_CreateRenderer(main_window, -1, SDL_RENDERER_PRESENTVSYNC);
+        if (!virtual_clock_on()) {
+            renderer_ = SDL_CreateRenderer(main_window, -1, SDL_RENDERER_PRESENTVSYNC);
+        }
         if (!renderer_) renderer_ = SDL_CreateRenderer(main_window, -1, 0);
         return renderer_ != nullptr;
     }

@@ -9,118 +9,13 @@
 
 #include "shell/dialogs.h"
 #include "tests/e2e/run_program.h"
+#include "tests/gui/x_display.h"
 
 using namespace vantrose;
 using namespace vantrose::test_support;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string shell(const std::string& command, int* status = nullptr) {
-    std::string out;
-    int result = -1;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-        result = ::pclose(p);
-    }
-    if (status) *status = result;
-    return out;
-}
-
-// An X client command; a loaded X server sometimes turns a connection away, so try again.
-std::string x_command(const std::string& command) {
-    std::string out;
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        int status = 0;
-        out = shell(command, &status);
-        if (status == 0) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    return out;
-}
-
-struct Geometry {
-    int x = 0, y = 0, w = 0, h = 0;
-};
-
-// Ids of the windows whose names match (empty when none); asks again when the X server turned
-// the connection away.
-std::string search(const std::string& name) {
-    std::string out;
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        out = shell("xdotool search --name '" + name + "' 2>&1");
-        if (out.find("display") == std::string::npos) break; // "Can't open display"
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    return out.find("display") == std::string::npos ? out : std::string();
-}
-
-// Waits for a window whose name matches; 0 when none shows up in time.
-long find_window(const std::string& name, double seconds = 15) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    do {
-        const std::string ids = search(name);
-        if (!ids.empty()) return std::stol(ids);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    } while (std::chrono::steady_clock::now() < end);
-    return 0;
-}
-
-bool window_exists(const std::string& name) {
-    return !search(name).empty();
-}
-
-Geometry geometry(long window) {
-    std::map<std::string, int> v;
-    std::istringstream in(x_command("xdotool getwindowgeometry --shell " + std::to_string(window)));
-    for (std::string line; std::getline(in, line);) {
-        const size_t eq = line.find('=');
-        if (eq != std::string::npos) v[line.substr(0, eq)] = std::stoi(line.substr(eq + 1));
-    }
-    return {v["X"], v["Y"], v["WIDTH"], v["HEIGHT"]};
-}
-
-void click(int x, int y) {
-    x_command("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
-}
-void key(const std::string& name) {
-    x_command("xdotool key " + name);
-}
-
-struct Image {
-    int w = 0, h = 0;
-    std::string rgb;
-    struct Rgb {
-        int r, g, b;
-    };
-    Rgb at(int x, int y) const {
-        const size_t i = (static_cast<size_t>(y) * w + x) * 3;
-        return {static_cast<uint8_t>(rgb[i]), static_cast<uint8_t>(rgb[i + 1]),
-                static_cast<uint8_t>(rgb[i + 2])};
-    }
-    bool grey(int x, int y, int level) const {
-        const Rgb p = at(x, y);
-        return p.r == level && p.g == level && p.b == level;
-    }
-};
-
-// The whole screen, kept as gui-artefacts/<name>.png, read back through a PPM.
-Image screenshot(const std::string& name) {
-    fs::create_directories("gui-artefacts");
-    const std::string png = "gui-artefacts/" + name + ".png";
-    x_command("import -window root " + png);
-    const std::string ppm = shell("convert " + png + " ppm:-");
-    Image image;
-    std::istringstream in(ppm);
-    std::string magic;
-    int maxval = 0;
-    in >> magic >> image.w >> image.h >> maxval;
-    in.get();
-    image.rgb = ppm.substr(static_cast<size_t>(in.tellg()));
-    return image;
-}
 
 class ShellGui : public ::testing::Test {
   protected:
@@ -129,11 +24,8 @@ class ShellGui : public ::testing::Test {
         ASSERT_EQ(shell("which xdotool import convert | wc -l"), "3\n")
             << "xdotool and ImageMagick drive these tests (scripts/setup.sh installs them)";
         // One window test at a time on the shared X server: input goes to whoever has focus.
-        lock_ =
-            ::open(("/tmp/vantrose-gui" + std::string(std::getenv("DISPLAY")) + ".lock").c_str(),
-                   O_CREAT | O_RDWR, 0666);
+        lock_ = lock_display();
         ASSERT_GE(lock_, 0);
-        ASSERT_EQ(::flock(lock_, LOCK_EX), 0);
         data_ = make_data_dir("gui");
         ASSERT_TRUE(dialog_base_units(base_));
     }

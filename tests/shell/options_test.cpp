@@ -59,17 +59,28 @@ TEST(Options, EveryOptionTogether) {
     EXPECT_TRUE(o.stats);
 }
 
-TEST(Options, ClockFollowsHeadlessAndClockReal) {
-    Options o;
+TEST(Options, ClockFollowsHeadlessAndTheClockOption) {
     std::string error;
     ASSERT_TRUE(parse({"--headless"}, options, error));
     EXPECT_TRUE(virtual_clock_on());
     ASSERT_TRUE(parse({"--headless", "--clock", "real"}, options, error));
     EXPECT_FALSE(virtual_clock_on());
+    ASSERT_TRUE(parse({"--headless", "--clock", "virtual"}, options, error));
+    EXPECT_TRUE(virtual_clock_on());
     ASSERT_TRUE(parse({"--mode", "400"}, options, error));
     EXPECT_FALSE(virtual_clock_on());
+    ASSERT_TRUE(parse({"--mode", "400", "--window", "--clock", "real"}, options, error));
+    EXPECT_FALSE(virtual_clock_on());
+    ASSERT_TRUE(parse({"--mode", "400", "--window", "--clock", "virtual"}, options, error));
+    EXPECT_TRUE(virtual_clock_on()) << "a window on the virtual clock";
+    EXPECT_TRUE(options.virtual_clock);
+    EXPECT_FALSE(options.real_clock);
+    ASSERT_TRUE(parse({"--clock", "virtual", "--clock", "real"}, options, error));
+    EXPECT_FALSE(virtual_clock_on()) << "the last --clock counts";
     ASSERT_TRUE(parse({"--record", "show.mkv"}, options, error));
     EXPECT_TRUE(virtual_clock_on());
+    ASSERT_TRUE(parse({"--record", "show.mkv", "--clock", "real"}, options, error));
+    EXPECT_TRUE(virtual_clock_on()) << "a recording is always made on the virtual clock";
     options = Options{};
 }
 
@@ -77,7 +88,9 @@ TEST(Options, BadCommandLinesSayWhy) {
     EXPECT_NE(rejected({"--mode", "640"}).find("--mode"), std::string::npos);
     EXPECT_NE(rejected({"--mode"}).find("needs a value"), std::string::npos);
     EXPECT_NE(rejected({"--bogus"}).find("--bogus"), std::string::npos);
-    EXPECT_NE(rejected({"--clock", "virtual"}).find("--clock"), std::string::npos);
+    EXPECT_NE(rejected({"--clock", "fast"}).find("'real' or 'virtual'"), std::string::npos);
+    rejected({"--clock", "Virtual"});
+    rejected({"--clock", ""});
     rejected({"--mode", "400x"});
     rejected({"--mode", "+400"});
     rejected({"--mode", ""});
