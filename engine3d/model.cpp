@@ -139,4 +139,13 @@ void free_texture_block() {
     texture_block = nullptr;
 }
 
+void advance_node(SceneNode& n) {
+    n.px += n.vx;
+    n.py += n.vy;
+    n.pz += n.vz;
+    n.rz += n.wz;
+    n.ry += n.wy;
+    n.rx += n.wx;
+}
+
 } // namespace vantrose

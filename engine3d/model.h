@@ -119,4 +119,8 @@ size_t read_packed_faces(const uint8_t* table, size_t size, Face* out, size_t ro
 void allocate_texture_block();
 void free_texture_block();
 
+// One tick of a node's motion: the position by its velocity, then the angles (z, y, x) by their
+// rates.
+void advance_node(SceneNode& n);
+
 } // namespace vantrose

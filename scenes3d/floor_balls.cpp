@@ -44,15 +44,6 @@ int32_t spin_draw() {
     return r;
 }
 
-void advance(SceneNode& n) {
-    n.px += n.vx;
-    n.py += n.vy;
-    n.pz += n.vz;
-    n.rz += n.wz;
-    n.ry += n.wy;
-    n.rx += n.wx;
-}
-
 // Shared by spawn and re-entry: everything after the x speed differs only in the y divisor.
 void place_ball(SceneNode& n, float px, double vx_draw_sign, double vy_divisor) {
     n = SceneNode{};
@@ -173,7 +164,7 @@ void tick_bounce_in() {
     root.vy = static_cast<float>(root.vy + -4.0);
     if (root.py < 0.0f) root.vy = static_cast<float>(-(root.vy + 4.0));
     root.vy = static_cast<float>(root.vy * 0.94);
-    advance(root);
+    advance_node(root);
 }
 
 void tick_balls_main() {
@@ -196,7 +187,7 @@ void tick_balls_main() {
     light_angle = static_cast<float>(light_angle + 3.14159 / 180.0);
     light_vector.lx = static_cast<float>(std::cos(static_cast<double>(light_angle)) * 100.0);
     light_vector.lz = static_cast<float>(std::sin(static_cast<double>(light_angle)) * 100.0 - 50.0);
-    for (uint32_t i = 0; i < node_count; ++i) advance(node_templates[i]);
+    for (uint32_t i = 0; i < node_count; ++i) advance_node(node_templates[i]);
 }
 
 bool scene_3d_1_floor_settled() {

@@ -185,15 +185,7 @@ void set_up_scene_3d_2() {
 void tick_scene_3d_2() {
     std::lock_guard<std::mutex> lock(node_mutex);
     scene_3d_2_angle = static_cast<float>(scene_3d_2_angle + 3.14159 / 180.0);
-    for (uint32_t i = 0; i < node_count; ++i) {
-        SceneNode& n = node_templates[i];
-        n.px += n.vx;
-        n.py += n.vy;
-        n.pz += n.vz;
-        n.rz += n.wz;
-        n.ry += n.wy;
-        n.rx += n.wx;
-    }
+    for (uint32_t i = 0; i < node_count; ++i) advance_node(node_templates[i]);
     double a = scene_3d_2_angle;
     node_templates[2].wx = static_cast<float>(std::cos(a) * 0.03125);
     node_templates[3].wz = static_cast<float>(std::cos(a) * 0.03125);

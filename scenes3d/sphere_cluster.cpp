@@ -85,15 +85,7 @@ void set_child(uint32_t i, int level, int j, int32_t object, int32_t first_child
 // Both roots share one velocity, so sphere and cluster move as one.
 void drift_tick(double lift) {
     std::lock_guard<std::mutex> lock(node_mutex);
-    for (uint32_t i = 0; i < node_count; ++i) {
-        SceneNode& n = node_templates[i];
-        n.px += n.vx;
-        n.py += n.vy;
-        n.pz += n.vz;
-        n.rz += n.wz;
-        n.ry += n.wy;
-        n.rx += n.wx;
-    }
+    for (uint32_t i = 0; i < node_count; ++i) advance_node(node_templates[i]);
     double a = scene_3d_3_angle;
     node_templates[0].vx = static_cast<float>(std::sin(a));
     node_templates[1].vx = static_cast<float>(std::sin(a));
