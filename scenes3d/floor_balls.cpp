@@ -6,7 +6,6 @@
 #include "engine3d/frame.h"
 #include "engine3d/model.h"
 #include "engine3d/pipeline.h"
-#include "runtime/archive.h"
 #include "runtime/script.h"
 #include "scenes3d/random.h"
 #include "scenes3d/scenes.h"
@@ -102,10 +101,7 @@ void respawn_ball(uint32_t i, int32_t d) {
 
 void set_up_scene_3d_1() {
     allocate_texture_block();
-    load_entry(41, texture_block, 65536);
-    load_entry(39, texture_block + 65536, 65536);
-    load_entry(42, texture_palettes, 768);
-    load_entry(40, texture_palettes + 768, 768);
+    load_scene_textures(41, 39, 42, 40);
     clear_frame_3d();
 
     model_vertex_total = 0;

@@ -6,7 +6,6 @@
 #include "engine3d/frame.h"
 #include "engine3d/model.h"
 #include "engine3d/pipeline.h"
-#include "runtime/archive.h"
 #include "runtime/script.h"
 #include "scenes3d/scenes.h"
 #include "shell/music.h"
@@ -153,10 +152,7 @@ WideTable ring_faces(int ring) {
 
 void set_up_scene_3d_2() {
     allocate_texture_block();
-    load_entry(47, texture_block, 65536);
-    load_entry(45, texture_block + 65536, 65536);
-    load_entry(48, texture_palettes, 768);
-    load_entry(46, texture_palettes + 768, 768);
+    load_scene_textures(47, 45, 48, 46);
     clear_frame_3d();
 
     model_vertex_total = 0;

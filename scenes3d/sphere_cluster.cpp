@@ -6,7 +6,6 @@
 #include "engine3d/frame.h"
 #include "engine3d/model.h"
 #include "engine3d/pipeline.h"
-#include "runtime/archive.h"
 #include "runtime/script.h"
 #include "scenes3d/floor_balls.h"
 #include "scenes3d/scenes.h"
@@ -200,10 +199,7 @@ void set_up_scene_3d_3() {
         root_count = 2;
     }
 
-    load_entry(50, texture_block, 65536);
-    load_entry(52, texture_block + 65536, 65536);
-    load_entry(51, texture_palettes, 768);
-    load_entry(53, texture_palettes + 768, 768);
+    load_scene_textures(50, 52, 51, 53);
 }
 
 void tick_scene_3d_3_drift() {
