@@ -62,16 +62,18 @@ void sample_grid(const uint8_t* texture, uint8_t* frame, uint16_t u_base, uint16
         uint8_t* top = frame + 640 * j;
         uint8_t* bottom = top + 320;
         uint32_t u = row_u, v = row_v;
+        // One step along the row, then the cell there.
+        auto next_cell = [&] {
+            u += du_dx;
+            v += dv_dx;
+            return texel(texture, u, v);
+        };
         if (skip_transparent) {
             // Without branches: holes are frequent and irregular. A transparent cell writes
             // its own pixels back.
             for (int i = 0; i < 160; i += 2) {
-                u += du_dx;
-                v += dv_dx;
-                const uint32_t left = texel(texture, u, v);
-                u += du_dx;
-                v += dv_dx;
-                const uint32_t right = texel(texture, u, v);
+                const uint32_t left = next_cell();
+                const uint32_t right = next_cell();
                 const uint32_t quad = (left | right << 16) * 0x0101u;
                 const uint32_t keep = (left == transparent_index ? 0x0000FFFFu : 0u) |
                                       (right == transparent_index ? 0xFFFF0000u : 0u);
@@ -86,12 +88,8 @@ void sample_grid(const uint8_t* texture, uint8_t* frame, uint16_t u_base, uint16
         } else {
             // Two cells at a time, four pixels of a row in one store.
             for (int i = 0; i < 160; i += 2) {
-                u += du_dx;
-                v += dv_dx;
-                const uint32_t left = texel(texture, u, v);
-                u += du_dx;
-                v += dv_dx;
-                const uint32_t right = texel(texture, u, v);
+                const uint32_t left = next_cell();
+                const uint32_t right = next_cell();
                 const uint32_t quad = (left | right << 16) * 0x0101u;
                 std::memcpy(top + 2 * i, &quad, 4);
                 std::memcpy(bottom + 2 * i, &quad, 4);

@@ -68,21 +68,12 @@ void plasma_shear_frame() {
 
     const uint16_t offset = state.plasma_offset;
     const uint8_t* row = state.plasma_row;
-    const uint8_t* texture = map_source;
-    for (int k = 0; k < 67; ++k) {
-        for (int y = 3 * k; y < 3 * k + 2; ++y) {
-            const uint16_t* entry = map_table + y * 320;
-            uint8_t* out = map_target + y * 320;
-            for (int x = 0; x < 320; x += 2) {
-                const uint16_t m = static_cast<uint16_t>(entry[x] + offset);
-                const uint32_t v = m >> 8;
-                const uint32_t u = (m + row[v]) & 255; // no carry into the row
-                const uint32_t o = (v << 8) | u;
-                out[x] = texture[o];
-                out[x + 1] = texture[(o + 1) & 0xffff];
-            }
-        }
-    }
+    map_pairs([=](uint32_t e) {
+        const uint16_t m = static_cast<uint16_t>(e + offset);
+        const uint32_t v = m >> 8;
+        const uint32_t u = (m + row[v]) & 255; // no carry into the row
+        return (v << 8) | u;
+    });
 }
 
 void plasma_fold_frame() {
@@ -95,22 +86,13 @@ void plasma_fold_frame() {
 
     const uint16_t offset = state.plasma_offset;
     const uint8_t* ramp = state.ramp_table;
-    const uint8_t* texture = map_source;
-    for (int k = 0; k < 67; ++k) {
-        for (int y = 3 * k; y < 3 * k + 2; ++y) {
-            const uint16_t* entry = map_table + y * 320;
-            uint8_t* out = map_target + y * 320;
-            for (int x = 0; x < 320; x += 2) {
-                const uint16_t m = static_cast<uint16_t>(entry[x] + offset);
-                const uint32_t v = m >> 8;
-                const uint32_t v2 = (v + ramp[v]) & 255;
-                const uint32_t u2 = (m + 2 * v2) & 255;
-                const uint32_t o = (v2 << 8) | u2;
-                out[x] = texture[o];
-                out[x + 1] = texture[(o + 1) & 0xffff];
-            }
-        }
-    }
+    map_pairs([=](uint32_t e) {
+        const uint16_t m = static_cast<uint16_t>(e + offset);
+        const uint32_t v = m >> 8;
+        const uint32_t v2 = (v + ramp[v]) & 255;
+        const uint32_t u2 = (m + 2 * v2) & 255;
+        return (v2 << 8) | u2;
+    });
 }
 
 void plasma_displace_frame() {

@@ -7,17 +7,21 @@
 
 namespace vantrose {
 
+void check_face_vertices(const Face& f, const char* what, uint32_t index) {
+    if (static_cast<uint32_t>(f.a) >= world_vertex_count ||
+        static_cast<uint32_t>(f.b) >= world_vertex_count ||
+        static_cast<uint32_t>(f.c) >= world_vertex_count)
+        throw std::out_of_range(what + std::to_string(index) + " names a vertex past " +
+                                std::to_string(world_vertex_count));
+}
+
 void cull_back_faces() {
     visible_face_count = 0;
     if (world_face_count > world_face_capacity || world_vertex_count > world_vertex_capacity)
         throw std::length_error("cull_back_faces: world counts past their pools");
     for (uint32_t i = 0; i < world_face_count; i++) {
         const Face& f = world_faces[i];
-        if (static_cast<uint32_t>(f.a) >= world_vertex_count ||
-            static_cast<uint32_t>(f.b) >= world_vertex_count ||
-            static_cast<uint32_t>(f.c) >= world_vertex_count)
-            throw std::out_of_range("cull_back_faces: world face " + std::to_string(i) +
-                                    " names a vertex past " + std::to_string(world_vertex_count));
+        check_face_vertices(f, "cull_back_faces: world face ", i);
         const ScreenPoint& a = screen_points[f.a];
         const ScreenPoint& b = screen_points[f.b];
         const ScreenPoint& c = screen_points[f.c];
@@ -38,11 +42,7 @@ void compute_depth_keys() {
         throw std::length_error("compute_depth_keys: visible_face_count past its pool");
     for (uint32_t i = 0; i < visible_face_count; i++) {
         const Face& f = visible_faces[i];
-        if (static_cast<uint32_t>(f.a) >= world_vertex_count ||
-            static_cast<uint32_t>(f.b) >= world_vertex_count ||
-            static_cast<uint32_t>(f.c) >= world_vertex_count)
-            throw std::out_of_range("compute_depth_keys: visible face " + std::to_string(i) +
-                                    " names a vertex past " + std::to_string(world_vertex_count));
+        check_face_vertices(f, "compute_depth_keys: visible face ", i);
         const double sum =
             double{world_vertices[f.a].z} + world_vertices[f.b].z + world_vertices[f.c].z;
         depth_keys[i] = static_cast<float>(sum / 3.0);

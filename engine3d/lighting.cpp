@@ -36,14 +36,6 @@ bool has_integer_corner(uint32_t vertex) {
     return has_int32_trunc(p.sx) && has_int32_trunc(p.sy);
 }
 
-void check_face(const Face& f, uint32_t index) {
-    if (static_cast<uint32_t>(f.a) >= world_vertex_count ||
-        static_cast<uint32_t>(f.b) >= world_vertex_count ||
-        static_cast<uint32_t>(f.c) >= world_vertex_count)
-        throw std::out_of_range("draw_faces: visible face " + std::to_string(index) +
-                                " names a vertex past " + std::to_string(world_vertex_count));
-}
-
 EdgePoint edge_point(const Corner& p, uint32_t vertex) {
     const WorldVertex& w = world_vertices[vertex];
     const uint32_t intensity =
@@ -96,7 +88,7 @@ void draw_faces() {
     uint32_t max_vertex = 0;
     for (uint32_t i = 0; i < visible_face_count; i++) {
         const Face& f = visible_faces[i];
-        check_face(f, i);
+        check_face_vertices(f, "draw_faces: visible face ", i);
         if (off_raster(integer_corner(f.a), integer_corner(f.b), integer_corner(f.c))) continue;
         float nx, ny, nz;
         face_normal(i, &nx, &ny, &nz);

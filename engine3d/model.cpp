@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "runtime/archive.h"
+
 namespace vantrose {
 
 ModelVertex model_vertices[model_vertex_capacity];
@@ -137,6 +139,23 @@ void allocate_texture_block() {
 void free_texture_block() {
     delete[] texture_block;
     texture_block = nullptr;
+}
+
+void load_scene_textures(uint32_t texture0, uint32_t texture1, uint32_t palette0,
+                         uint32_t palette1) {
+    load_entry(texture0, texture_block, 65536);
+    load_entry(texture1, texture_block + 65536, 65536);
+    load_entry(palette0, texture_palettes, 768);
+    load_entry(palette1, texture_palettes + 768, 768);
+}
+
+void advance_node(SceneNode& n) {
+    n.px += n.vx;
+    n.py += n.vy;
+    n.pz += n.vz;
+    n.rz += n.wz;
+    n.ry += n.wy;
+    n.rx += n.wx;
 }
 
 } // namespace vantrose

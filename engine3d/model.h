@@ -118,5 +118,13 @@ size_t read_packed_faces(const uint8_t* table, size_t size, Face* out, size_t ro
 
 void allocate_texture_block();
 void free_texture_block();
+// Loads texture 0, texture 1 and their palettes from four archive entries into the allocated
+// texture block and texture_palettes (exits as load_entry does on a bad archive).
+void load_scene_textures(uint32_t texture0, uint32_t texture1, uint32_t palette0,
+                         uint32_t palette1);
+
+// One tick of a node's motion: the position by its velocity, then the angles (z, y, x) by their
+// rates.
+void advance_node(SceneNode& n);
 
 } // namespace vantrose

@@ -14,6 +14,9 @@ void rotate_vertices(uint32_t first, uint32_t end, float rz, float ry, float rx)
 void project_vertices();
 
 // Back-face culling and depth sort.
+// Refuses (throws std::out_of_range) a face naming a vertex past world_vertex_count; `what`
+// begins the message with the routine and the pool ("draw_faces: visible face ").
+void check_face_vertices(const Face& f, const char* what, uint32_t index);
 void cull_back_faces();
 void compute_depth_keys();
 void sort_faces(int32_t lo, int32_t hi);

@@ -6,7 +6,6 @@
 #include "engine3d/frame.h"
 #include "engine3d/model.h"
 #include "engine3d/pipeline.h"
-#include "runtime/archive.h"
 #include "runtime/script.h"
 #include "scenes3d/random.h"
 #include "scenes3d/scenes.h"
@@ -42,15 +41,6 @@ int32_t spin_draw() {
     int32_t r = random_draw();
     while (r == 0) r = random_draw();
     return r;
-}
-
-void advance(SceneNode& n) {
-    n.px += n.vx;
-    n.py += n.vy;
-    n.pz += n.vz;
-    n.rz += n.wz;
-    n.ry += n.wy;
-    n.rx += n.wx;
 }
 
 // Shared by spawn and re-entry: everything after the x speed differs only in the y divisor.
@@ -111,10 +101,7 @@ void respawn_ball(uint32_t i, int32_t d) {
 
 void set_up_scene_3d_1() {
     allocate_texture_block();
-    load_entry(41, texture_block, 65536);
-    load_entry(39, texture_block + 65536, 65536);
-    load_entry(42, texture_palettes, 768);
-    load_entry(40, texture_palettes + 768, 768);
+    load_scene_textures(41, 39, 42, 40);
     clear_frame_3d();
 
     model_vertex_total = 0;
@@ -173,7 +160,7 @@ void tick_bounce_in() {
     root.vy = static_cast<float>(root.vy + -4.0);
     if (root.py < 0.0f) root.vy = static_cast<float>(-(root.vy + 4.0));
     root.vy = static_cast<float>(root.vy * 0.94);
-    advance(root);
+    advance_node(root);
 }
 
 void tick_balls_main() {
@@ -196,7 +183,7 @@ void tick_balls_main() {
     light_angle = static_cast<float>(light_angle + 3.14159 / 180.0);
     light_vector.lx = static_cast<float>(std::cos(static_cast<double>(light_angle)) * 100.0);
     light_vector.lz = static_cast<float>(std::sin(static_cast<double>(light_angle)) * 100.0 - 50.0);
-    for (uint32_t i = 0; i < node_count; ++i) advance(node_templates[i]);
+    for (uint32_t i = 0; i < node_count; ++i) advance_node(node_templates[i]);
 }
 
 bool scene_3d_1_floor_settled() {

@@ -6,7 +6,6 @@
 #include "engine3d/frame.h"
 #include "engine3d/model.h"
 #include "engine3d/pipeline.h"
-#include "runtime/archive.h"
 #include "runtime/script.h"
 #include "scenes3d/scenes.h"
 #include "shell/music.h"
@@ -153,10 +152,7 @@ WideTable ring_faces(int ring) {
 
 void set_up_scene_3d_2() {
     allocate_texture_block();
-    load_entry(47, texture_block, 65536);
-    load_entry(45, texture_block + 65536, 65536);
-    load_entry(48, texture_palettes, 768);
-    load_entry(46, texture_palettes + 768, 768);
+    load_scene_textures(47, 45, 48, 46);
     clear_frame_3d();
 
     model_vertex_total = 0;
@@ -185,15 +181,7 @@ void set_up_scene_3d_2() {
 void tick_scene_3d_2() {
     std::lock_guard<std::mutex> lock(node_mutex);
     scene_3d_2_angle = static_cast<float>(scene_3d_2_angle + 3.14159 / 180.0);
-    for (uint32_t i = 0; i < node_count; ++i) {
-        SceneNode& n = node_templates[i];
-        n.px += n.vx;
-        n.py += n.vy;
-        n.pz += n.vz;
-        n.rz += n.wz;
-        n.ry += n.wy;
-        n.rx += n.wx;
-    }
+    for (uint32_t i = 0; i < node_count; ++i) advance_node(node_templates[i]);
     double a = scene_3d_2_angle;
     node_templates[2].wx = static_cast<float>(std::cos(a) * 0.03125);
     node_templates[3].wz = static_cast<float>(std::cos(a) * 0.03125);

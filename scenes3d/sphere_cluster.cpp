@@ -6,7 +6,6 @@
 #include "engine3d/frame.h"
 #include "engine3d/model.h"
 #include "engine3d/pipeline.h"
-#include "runtime/archive.h"
 #include "runtime/script.h"
 #include "scenes3d/floor_balls.h"
 #include "scenes3d/scenes.h"
@@ -85,15 +84,7 @@ void set_child(uint32_t i, int level, int j, int32_t object, int32_t first_child
 // Both roots share one velocity, so sphere and cluster move as one.
 void drift_tick(double lift) {
     std::lock_guard<std::mutex> lock(node_mutex);
-    for (uint32_t i = 0; i < node_count; ++i) {
-        SceneNode& n = node_templates[i];
-        n.px += n.vx;
-        n.py += n.vy;
-        n.pz += n.vz;
-        n.rz += n.wz;
-        n.ry += n.wy;
-        n.rx += n.wx;
-    }
+    for (uint32_t i = 0; i < node_count; ++i) advance_node(node_templates[i]);
     double a = scene_3d_3_angle;
     node_templates[0].vx = static_cast<float>(std::sin(a));
     node_templates[1].vx = static_cast<float>(std::sin(a));
@@ -208,10 +199,7 @@ void set_up_scene_3d_3() {
         root_count = 2;
     }
 
-    load_entry(50, texture_block, 65536);
-    load_entry(52, texture_block + 65536, 65536);
-    load_entry(51, texture_palettes, 768);
-    load_entry(53, texture_palettes + 768, 768);
+    load_scene_textures(50, 52, 51, 53);
 }
 
 void tick_scene_3d_3_drift() {

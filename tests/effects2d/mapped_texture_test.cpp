@@ -188,15 +188,7 @@ TEST_F(MappedTexture, GoldenFrames) {
 TEST_F(MappedTexture, WritesViews) {
     if (std::getenv("VANTROSE_PNG_DIR") == nullptr) GTEST_SKIP() << "set VANTROSE_PNG_DIR to look";
     // A tunnel map over a checkerboard texture with a diagonal stripe.
-    for (int y = 0; y < 200; ++y) {
-        for (int x = 0; x < 320; ++x) {
-            const double dx = x - 160.0, dy = y - 100.0;
-            const double dist = std::sqrt(dx * dx + dy * dy) + 1.0;
-            const int u = static_cast<int>((std::atan2(dy, dx) + M_PI) * 128.0 / M_PI) & 255;
-            const int v = static_cast<int>(6000.0 / dist) & 255;
-            map_table[y * 320 + x] = static_cast<uint16_t>(v * 256 + u);
-        }
-    }
+    maps_test::tunnel_map();
     for (int r = 0; r < 256; ++r)
         for (int c = 0; c < 256; ++c)
             texture[r * 256 + c] =

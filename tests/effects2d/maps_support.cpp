@@ -1,8 +1,11 @@
 #include "maps_support.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <png.h>
+
+#include "runtime/buffers.h"
 
 namespace vantrose::maps_test {
 
@@ -33,6 +36,18 @@ bool skipped_rows_hold(const uint8_t* frame, uint8_t marker) {
         for (int x = 0; x < 320; ++x)
             if (frame[y * 320 + x] != marker) return false;
     return true;
+}
+
+void tunnel_map() {
+    for (int y = 0; y < 200; ++y) {
+        for (int x = 0; x < 320; ++x) {
+            const double dx = x - 160.0, dy = y - 100.0;
+            const double dist = std::sqrt(dx * dx + dy * dy) + 1.0;
+            const int u = static_cast<int>((std::atan2(dy, dx) + M_PI) * 128.0 / M_PI) & 255;
+            const int v = static_cast<int>(6000.0 / dist) & 255;
+            map_table[y * 320 + x] = static_cast<uint16_t>(v * 256 + u);
+        }
+    }
 }
 
 std::vector<uint8_t> view_palette() {

@@ -18,6 +18,9 @@ void fill_noise(uint8_t* bytes, size_t size, uint32_t seed);
 void mark_skipped_rows(uint8_t* frame, uint8_t marker);
 bool skipped_rows_hold(const uint8_t* frame, uint8_t marker);
 
+// Fills map_table with a tunnel: column byte = angle, row byte = depth.
+void tunnel_map();
+
 // A smooth 6-bit palette (three offset ramps) for looking at frames.
 std::vector<uint8_t> view_palette();
 

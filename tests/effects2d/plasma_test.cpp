@@ -272,22 +272,9 @@ TEST_F(Plasma, GoldenFrames) {
     }
 }
 
-// A tunnel: column byte = angle, row byte = depth.
-void tunnel_map() {
-    for (int y = 0; y < 200; ++y) {
-        for (int x = 0; x < 320; ++x) {
-            const double dx = x - 160.0, dy = y - 100.0;
-            const double dist = std::sqrt(dx * dx + dy * dy) + 1.0;
-            const int u = static_cast<int>((std::atan2(dy, dx) + M_PI) * 128.0 / M_PI) & 255;
-            const int v = static_cast<int>(6000.0 / dist) & 255;
-            map_table[y * 320 + x] = static_cast<uint16_t>(v * 256 + u);
-        }
-    }
-}
-
 TEST_F(Plasma, WritesViews) {
     if (std::getenv("VANTROSE_PNG_DIR") == nullptr) GTEST_SKIP() << "set VANTROSE_PNG_DIR to look";
-    tunnel_map();
+    maps_test::tunnel_map();
     const std::vector<uint8_t> palette = maps_test::view_palette();
     const char* names[] = {"shear", "fold", "displace"};
     void (*frames[])() = {plasma_shear_frame, plasma_fold_frame, plasma_displace_frame};

@@ -28,18 +28,7 @@ TEST_F(PlaqueGimbal, SetUpFillsFiveObjectsUpTo472VerticesAnd916Faces) {
     EXPECT_EQ(model_face_total, 916u);
     const int32_t counts[5][2] = {{24, 44}, {32, 56}, {144, 280}, {144, 280}, {128, 256}};
     const int32_t textures[5] = {0, 1, 1, 1, 1};
-    int32_t first_vertex = 0, first_face = 0;
-    for (int o = 0; o < 5; ++o) {
-        SCOPED_TRACE(o);
-        EXPECT_EQ(objects[o].vertex_count, counts[o][0]);
-        EXPECT_EQ(objects[o].face_count, counts[o][1]);
-        EXPECT_EQ(objects[o].first_vertex, first_vertex);
-        EXPECT_EQ(objects[o].first_face, first_face);
-        EXPECT_EQ(model_faces[first_face].texture, textures[o]);
-        EXPECT_EQ(model_faces[first_face + counts[o][1] - 1].texture, textures[o]);
-        first_vertex += counts[o][0];
-        first_face += counts[o][1];
-    }
+    expect_objects_in_order(counts, textures, 0, 5);
     EXPECT_EQ(map_v_from_y, 1);
     EXPECT_EQ(scene_3d_2_angle, 0.0f);
 }

@@ -41,6 +41,24 @@ inline void use_test_archive() {
     if (rgb_screen == nullptr) allocate_buffers();
 }
 
+// Objects [first, end) follow each other in the pools from the start: vertex and face counts
+// counts[o], the first and the last face with texture textures[o].
+inline void expect_objects_in_order(const int32_t (*counts)[2], const int32_t* textures, int first,
+                                    int end) {
+    int32_t first_vertex = 0, first_face = 0;
+    for (int o = first; o < end; ++o) {
+        SCOPED_TRACE(o);
+        EXPECT_EQ(objects[o].vertex_count, counts[o][0]);
+        EXPECT_EQ(objects[o].face_count, counts[o][1]);
+        EXPECT_EQ(objects[o].first_vertex, first_vertex);
+        EXPECT_EQ(objects[o].first_face, first_face);
+        EXPECT_EQ(model_faces[first_face].texture, textures[o]);
+        EXPECT_EQ(model_faces[first_face + counts[o][1] - 1].texture, textures[o]);
+        first_vertex += counts[o][0];
+        first_face += counts[o][1];
+    }
+}
+
 struct Vec {
     double x, y, z;
 };

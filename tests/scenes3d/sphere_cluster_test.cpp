@@ -32,18 +32,7 @@ TEST_F(SphereCluster, SetUpFillsObjectsOneToFourUpTo102VerticesAnd188Faces) {
     EXPECT_EQ(model_face_total, 188u);
     const int32_t counts[5][2] = {{0, 0}, {62, 120}, {26, 48}, {10, 16}, {4, 4}};
     const int32_t textures[5] = {0, 0, 1, 0, 1};
-    int32_t first_vertex = 0, first_face = 0;
-    for (int o = 1; o <= 4; ++o) {
-        SCOPED_TRACE(o);
-        EXPECT_EQ(objects[o].vertex_count, counts[o][0]);
-        EXPECT_EQ(objects[o].face_count, counts[o][1]);
-        EXPECT_EQ(objects[o].first_vertex, first_vertex);
-        EXPECT_EQ(objects[o].first_face, first_face);
-        EXPECT_EQ(model_faces[first_face].texture, textures[o]);
-        EXPECT_EQ(model_faces[first_face + counts[o][1] - 1].texture, textures[o]);
-        first_vertex += counts[o][0];
-        first_face += counts[o][1];
-    }
+    expect_objects_in_order(counts, textures, 1, 5);
     EXPECT_EQ(map_v_from_y, 0); // left as the floor scene left it
     EXPECT_EQ(spin_ticks, 240.0f);
     EXPECT_EQ(scene_3d_3_angle, 0.0f);
