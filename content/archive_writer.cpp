@@ -43,15 +43,15 @@ Bytes build_archive(const std::vector<Bytes>& entries) {
         put_u32(file, sizes[i]);
     }
     const uint32_t length = static_cast<uint32_t>(file.size() + 8);
-    put_u32(file, length);                                               // data_base
-    put_u32(file, static_cast<uint32_t>(8 * entries.size() + 8));        // directory_span
+    put_u32(file, length);                                        // data_base
+    put_u32(file, static_cast<uint32_t>(8 * entries.size() + 8)); // directory_span
     return file;
 }
 
 void write_file(const std::string& path, const Bytes& data) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) throw std::runtime_error("cannot write " + path);
-    const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    const bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
     if (std::fclose(f) != 0 || !ok) throw std::runtime_error("cannot write " + path);
 }
 

@@ -1,5 +1,6 @@
-// vantrose-content: writes the show's archive and module, and the resources compiled into the program.
-// Stand-in until the generator proper lands: empty data and plain resources of the right sizes.
+// vantrose-content: writes the show's archive and module, and the resources compiled into the
+// program. Stand-in until the generator proper lands: empty data and plain resources of the right
+// sizes.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -16,8 +17,10 @@ static void write_resources(const std::string& path) {
     if (!f) throw std::runtime_error("cannot write " + path);
     std::fprintf(f, "#include \"resources/resources.h\"\nnamespace vantrose {\n");
     std::fprintf(f, "const uint8_t title_badge[title_badge_width * title_badge_height] = {");
-    for (int i = 0; i < 110 * 25; ++i) std::fprintf(f, "%d,", (i / 110 + i % 110) % 7 == 0 ? 240 : 0);
-    std::fprintf(f, "};\nconst uint8_t dialog_picture[dialog_picture_width * dialog_picture_height * 3] = {};\n");
+    for (int i = 0; i < 110 * 25; ++i)
+        std::fprintf(f, "%d,", (i / 110 + i % 110) % 7 == 0 ? 240 : 0);
+    std::fprintf(f, "};\nconst uint8_t dialog_picture[dialog_picture_width * dialog_picture_height "
+                    "* 3] = {};\n");
     std::fprintf(f, "const char* const about_credits[3] = {\"code\", \"music\", \"linux\"};\n}\n");
     std::fclose(f);
 }
@@ -25,8 +28,10 @@ static void write_resources(const std::string& path) {
 int main(int argc, char** argv) {
     std::string out = ".", resources;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--out") && i + 1 < argc) out = argv[++i];
-        else if (!std::strcmp(argv[i], "--resources") && i + 1 < argc) resources = argv[++i];
+        if (!std::strcmp(argv[i], "--out") && i + 1 < argc)
+            out = argv[++i];
+        else if (!std::strcmp(argv[i], "--resources") && i + 1 < argc)
+            resources = argv[++i];
     }
     try {
         std::filesystem::create_directories(out);

@@ -3,6 +3,8 @@
 namespace vantrose {
 
 // Stand-in until the composer lands.
-Bytes build_module() { return {}; }
+Bytes build_module() {
+    return {};
+}
 
 } // namespace vantrose

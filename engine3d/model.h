@@ -99,8 +99,9 @@ extern LightVector light_vector;
 extern float light_angle;
 extern uint8_t map_v_from_y;
 
-// Held by the 3D tick routines, by copy_node_templates and by the runners around root reads and
-// writes, so every frame sees whole ticks.
+// Held by the 3D tick routines (around their writes of node_templates, light_vector and
+// light_angle), by copy_node_templates, by draw_faces while it reads light_vector, and by the
+// runners around root reads and writes, so every frame sees whole ticks.
 extern std::mutex node_mutex;
 
 // Appends an object to the model pools (vertices and faces with local indices) as object `slot`.
