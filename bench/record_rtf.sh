@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Recording real-time factor: the whole show recorded with --record (lossless .mkv by default)
+# at 60 Hz, show time over wall time, the final mux included.
+#
+#   bench/record_rtf.sh [--build DIR] [--refresh HZ] [--out FILE] [--keep]
+#
+# DIR defaults to build/release (cmake --preset release && cmake --build --preset release
+# --target vantrose). The recording goes to a temporary folder and is removed unless --keep.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=build/release
+refresh=60
+out=""
+keep=0
+while [[ $# -gt 0 ]]; do
+    case "$1" in
+    --build) build="$2"; shift 2 ;;
+    --refresh) refresh="$2"; shift 2 ;;
+    --out) out="$2"; shift 2 ;;
+    --keep) keep=1; shift ;;
+    *) echo "record_rtf: unknown option '$1'" >&2; exit 2 ;;
+    esac
+done
+
+bin="$build/vantrose"
+data="$build/data"
+if [[ ! -x "$bin" || ! -f "$data/vantrose.dat" ]]; then
+    echo "record_rtf: no program in $build; build it first:" >&2
+    echo "  cmake --preset release && cmake --build --preset release --target vantrose vantrose_data" >&2
+    exit 2
+fi
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/vantrose-record-rtf-XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+[[ -n "$out" ]] || out="$work/show.mkv"
+
+start=$(date +%s.%N)
+status=0
+"$bin" --data "$data" --record "$out" --refresh "$refresh" --stats 2>"$work/log" || status=$?
+end=$(date +%s.%N)
+# A complete show ends with status 1, a quit with 0; anything else is a failure.
+if [[ $status -ne 0 && $status -ne 1 ]]; then
+    cat "$work/log" >&2
+    echo "record_rtf: the recording failed (status $status)" >&2
+    exit 1
+fi
+
+frames=$(awk '/^frames /{print $2}' "$work/log")
+show_factor=$(awk '/^real-time factor /{print $3}' "$work/log")
+bytes=$(stat -c %s "$out")
+awk -v f="$frames" -v r="$refresh" -v s="$start" -v e="$end" -v b="$bytes" -v sf="$show_factor" \
+    -v cores="$(nproc)" 'BEGIN {
+    show = f / r; wall = e - s
+    printf "frames %d at %d Hz: %.1f s of show\n", f, r, show
+    printf "wall time %.1f s (encoding and final mux included), %d cores\n", wall, cores
+    printf "file size %.1f MB (%.2f MB per second of show)\n", b / 1e6, b / 1e6 / show
+    printf "show-only real-time factor %s (until the last frame is handed to ffmpeg)\n", sf
+    printf "recording real-time factor %.2f\n", show / wall
+}'
+if [[ $keep -eq 1 && "$out" == "$work/show.mkv" ]]; then
+    mv "$out" ./vantrose-show.mkv
+    echo "kept: $PWD/vantrose-show.mkv"
+fi
