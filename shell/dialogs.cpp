@@ -167,6 +167,7 @@ bool open_dialog(Dialog& d, const char* caption, DialogRect units, SDL_Window* o
     if (owner) SDL_SetWindowModalFor(d.window, owner);
     SDL_ShowWindow(d.window);
     SDL_RaiseWindow(d.window);
+    SDL_SetWindowInputFocus(d.window);
     return true;
 }
 
@@ -340,6 +341,9 @@ void run_about_dialog(Dialog& owner, SDL_Texture* owner_picture) {
         if (dialog_event(d, e, id_ok, 0) == id_ok) break;
     }
     close_dialog(d);
+    // The keyboard goes back to the mode dialog (a window manager would see to that).
+    SDL_RaiseWindow(owner.window);
+    SDL_SetWindowInputFocus(owner.window);
     owner.dirty = true;
 }
 

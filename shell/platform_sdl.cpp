@@ -25,8 +25,14 @@ class SdlPlatform final : public Platform {
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-        if (SDL_GetNumVideoDisplays() < 1) {
+        // SDL falls back to drawing nowhere when no screen is reachable; unless asked for by
+        // name, that is no display.
+        const char* driver = SDL_GetCurrentVideoDriver();
+        const bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 ||
+                                          std::strcmp(driver, "dummy") == 0);
+        if (SDL_GetNumVideoDisplays() < 1 || (invisible && !SDL_getenv("SDL_VIDEODRIVER"))) {
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            SDL_SetError("no X11 or Wayland display reachable");
             return false;
         }
         video_ = true;
@@ -37,23 +43,25 @@ class SdlPlatform final : public Platform {
         if (video_) SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
     }
 
+    // Full-screen on the desktop, created at the desktop's size: where no window manager
+    // resizes windows (a bare X server) the window still covers the screen.
     bool create_window(int height) override {
         height_ = height;
-        const Uint32 flags = SDL_WINDOW_HIDDEN | (options.window ? SDL_WINDOW_RESIZABLE : 0);
-        main_window = SDL_CreateWindow("Test", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                       frame_width, height, flags);
+        SDL_Rect area{SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, frame_width, height};
+        Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE;
+        if (!options.window) {
+            if (SDL_GetDisplayBounds(0, &area) != 0) return false;
+            flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP;
+        }
+        main_window = SDL_CreateWindow("Test", area.x, area.y, area.w, area.h, flags);
         return main_window != nullptr;
     }
 
+    // The renderer takes the window over for presentation, waiting for vertical blank.
     bool set_cooperative_level() override {
         renderer_ = SDL_CreateRenderer(main_window, -1, SDL_RENDERER_PRESENTVSYNC);
         if (!renderer_) renderer_ = SDL_CreateRenderer(main_window, -1, 0);
-        if (!renderer_) return false;
-        if (!options.window &&
-            SDL_SetWindowFullscreen(main_window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
-            return false;
-        }
-        return true;
+        return renderer_ != nullptr;
     }
 
     bool set_display_mode(int height) override {
@@ -84,6 +92,7 @@ class SdlPlatform final : public Platform {
     void show_window() override {
         SDL_ShowWindow(main_window);
         SDL_RaiseWindow(main_window);
+        SDL_SetWindowInputFocus(main_window);
         pump_events();
     }
 
