@@ -12,12 +12,6 @@
 #include "runtime/buffers.h"
 #include "runtime/ticks.h"
 
-#if !__has_include("runtime/archive.cpp")
-// The archive reader has not landed yet; the benchmarks never load anything.
-#include "runtime/archive.h"
-void vantrose::load_entry(uint32_t, uint8_t*, size_t) {}
-#endif
-
 namespace {
 
 using namespace vantrose;

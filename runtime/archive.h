@@ -19,4 +19,23 @@ void load_entry(uint32_t index, uint8_t* destination, size_t capacity);
 size_t rle_decode(const uint8_t* source, uint8_t* destination, size_t packed_size, size_t capacity,
                   bool* overflow = nullptr);
 
+// What load_entry found wrong, for callers that must not exit (the fuzzer, tests).
+enum class ArchiveStatus : uint8_t {
+    ok,
+    missing,           // the file cannot be opened
+    no_trailer,        // shorter than the 8-byte trailer
+    directory_outside, // the entry's directory slot is not inside the file
+    entry_outside,     // the packed bytes are not inside the file
+    read_failed,       // the file changed or a read came back short
+    truncated_run,     // the packed bytes end with a run byte and no value
+    too_large,         // the entry decodes to more than the destination holds
+};
+
+// load_entry without the exit: checks everything first and leaves the destination untouched
+// unless the whole entry decodes into it. *decoded receives the entry's length when known.
+ArchiveStatus load_entry_checked(const std::string& path, uint32_t index, uint8_t* destination,
+                                 size_t capacity, uint64_t* decoded = nullptr);
+
+const char* archive_status_text(ArchiveStatus status);
+
 } // namespace vantrose

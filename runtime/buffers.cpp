@@ -15,6 +15,14 @@ uint8_t* hires_picture;
 uint16_t map_table[320 * 200];
 
 namespace {
+void* system_allocate(size_t size) {
+    return std::malloc(size);
+}
+} // namespace
+
+void* (*buffer_allocator)(size_t size) = system_allocate;
+
+namespace {
 
 struct BufferSlot {
     uint8_t** pointer;
@@ -43,16 +51,22 @@ size_t buffer_capacity(const uint8_t* buffer) {
 
 void allocate_buffers() {
     for (const BufferSlot& slot : slots) {
-        *slot.pointer = static_cast<uint8_t*>(std::malloc(slot.size));
+        *slot.pointer = static_cast<uint8_t*>(buffer_allocator(slot.size));
         if (*slot.pointer == nullptr) out_of_memory_exit();
     }
     for (const BufferSlot& slot : slots) std::memset(*slot.pointer, 0, slot.size);
 }
 
+// Freed pointers are reset: a later free_buffers (out_of_memory_exit after a second
+// allocate_buffers) or a stray reader then meets null, never a freed block.
 void free_buffers() {
-    uint8_t* order[] = {buf0,          buf1, buf2, buf3, buf4, buf5, buf6, buf7, rgb_screen,
-                        hires_picture, pal6, pal7, pal0, pal1, pal2, pal3, pal4, pal5};
-    for (uint8_t* buffer : order) std::free(buffer);
+    uint8_t** order[] = {&buf0, &buf1, &buf2,       &buf3,          &buf4, &buf5,
+                         &buf6, &buf7, &rgb_screen, &hires_picture, &pal6, &pal7,
+                         &pal0, &pal1, &pal2,       &pal3,          &pal4, &pal5};
+    for (uint8_t** buffer : order) {
+        std::free(*buffer);
+        *buffer = nullptr;
+    }
 }
 
 void out_of_memory_exit() {

@@ -20,8 +20,12 @@ extern uint8_t* hires_picture;
 // 320 x 200 little-endian texel positions (low byte u, high byte v), from entries 24 and 35.
 extern uint16_t map_table[320 * 200];
 
-// Size of the buffer a pointer of the set above points at (0 for anything else): load_entry's bound.
+// Size of the buffer a pointer of the set above points at (0 for anything else): load_entry's
+// bound.
 size_t buffer_capacity(const uint8_t* buffer);
+
+// The allocator allocate_buffers calls (std::malloc); tests replace it to make allocation fail.
+extern void* (*buffer_allocator)(size_t size);
 
 void allocate_buffers();
 void free_buffers();

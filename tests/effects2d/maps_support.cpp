@@ -6,7 +6,6 @@
 
 namespace vantrose::maps_test {
 
-std::vector<RecordedLoad> recorded_loads;
 
 uint64_t checksum(const uint8_t* bytes, size_t size) {
     uint64_t h = 14695981039346656037ull;

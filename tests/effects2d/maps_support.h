@@ -5,24 +5,7 @@
 #include <string>
 #include <vector>
 
-// The archive reader belongs to the runtime; until it lands, a stand-in in this test program
-// records the loads instead of reading a file.
-#ifndef VANTROSE_MAPS_ARCHIVE_LANDED
-#if __has_include("runtime/archive.cpp")
-#define VANTROSE_MAPS_ARCHIVE_LANDED 1
-#else
-#define VANTROSE_MAPS_ARCHIVE_LANDED 0
-#endif
-#endif
-
 namespace vantrose::maps_test {
-
-struct RecordedLoad {
-    uint32_t index;
-    uint8_t* destination;
-    size_t capacity;
-};
-extern std::vector<RecordedLoad> recorded_loads;
 
 // FNV-1a over a byte range: the golden values of the effect frames.
 uint64_t checksum(const uint8_t* bytes, size_t size);

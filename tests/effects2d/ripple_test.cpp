@@ -181,7 +181,6 @@ TEST_F(Ripple, GoldenFrames) {
                                            7973497804639983643u}));
 }
 
-#if VANTROSE_MAPS_ARCHIVE_LANDED
 TEST(RippleSetup, LoadsEntries31To34IntoItsBuffers) {
     std::vector<Bytes> entries(35);
     entries[31] = Bytes(64000);
@@ -212,30 +211,6 @@ TEST(RippleSetup, LoadsEntries31To34IntoItsBuffers) {
     archive_path = saved_path;
     std::filesystem::remove_all(folder);
 }
-#else
-TEST(RippleSetup, LoadsEntries31To34IntoItsBuffers) {
-    allocate_buffers();
-    maps_test::recorded_loads.clear();
-    ripple_setup();
-    EXPECT_EQ(ripple_pulse_map, buf0);
-    EXPECT_EQ(ripple_wave_map, buf1);
-    EXPECT_EQ(ripple_picture, buf2);
-    EXPECT_EQ(ripple_target, buf3);
-    EXPECT_EQ(ripple_palette, pal4);
-    ASSERT_EQ(maps_test::recorded_loads.size(), 4u);
-    const uint32_t indices[] = {31, 32, 33, 34};
-    uint8_t* destinations[] = {buf0, buf1, buf2, pal4};
-    const size_t capacities[] = {work_buffer_size, work_buffer_size, work_buffer_size,
-                                 palette_size};
-    for (int n = 0; n < 4; ++n) {
-        EXPECT_EQ(maps_test::recorded_loads[n].index, indices[n]);
-        EXPECT_EQ(maps_test::recorded_loads[n].destination, destinations[n]);
-        EXPECT_EQ(maps_test::recorded_loads[n].capacity, capacities[n]);
-    }
-    EXPECT_EQ(buf3[0], 0) << "the target is not loaded";
-    free_buffers();
-}
-#endif
 
 TEST_F(Ripple, WritesViews) {
     if (std::getenv("VANTROSE_PNG_DIR") == nullptr) GTEST_SKIP() << "set VANTROSE_PNG_DIR to look";
