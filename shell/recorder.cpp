@@ -1,6 +1,7 @@
 #include "shell/recorder.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <vector>
 
 #include "shell/clock.h"
@@ -34,19 +36,50 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Bytes on their way into a pipe: written as far as the pipe takes them, never blocking.
+struct Outbox {
+    int fd = -1;
+    std::vector<uint8_t> bytes;
+    size_t head = 0;
+
+    size_t pending() const { return bytes.size() - head; }
+    void add(const void* data, size_t size) {
+        if (head == bytes.size()) {
+            bytes.clear();
+            head = 0;
+        } else if (head >= bytes.size() / 2) {
+            bytes.erase(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(head));
+            head = 0;
+        }
+        const uint8_t* from = static_cast<const uint8_t*>(data);
+        bytes.insert(bytes.end(), from, from + size);
+    }
+    // 0 when the pipe took what it could, else the errno of the write that failed.
+    int send() {
+        while (pending() > 0) {
+            const ssize_t n = write(fd, bytes.data() + head, pending());
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return errno == EAGAIN ? 0 : errno;
+            }
+            head += static_cast<size_t>(n);
+        }
+        return 0;
+    }
+};
+
 struct Recording {
     bool open = false;
     std::string failure; // why the recording cannot be finished; empty while all is well
     RecordFormat format = RecordFormat::none;
-    std::string output;     // the file asked for
-    std::string video_part; // the encoder's video-only file
-    std::string audio_part; // raw 16-bit stereo at 44100 Hz
-    std::string mux_part;   // the muxed file before it takes the output's name
-    std::string log_path;   // ffmpeg's messages, shown when it fails
+    std::string output;   // the file asked for
+    std::string part;     // what ffmpeg writes, renamed to the output once complete
+    std::string log_path; // ffmpeg's messages, shown when it fails
     std::string ffmpeg;
     pid_t encoder = -1;
-    int video_pipe = -1;
-    FILE* audio = nullptr;
+    Outbox video;
+    Outbox sound;
+    size_t video_lag = 0; // picture bytes that may wait in the outbox before a frame blocks
     int height = 0;
     uint64_t frames = 0;
     Clock::time_point started;
@@ -57,6 +90,12 @@ struct Recording {
 };
 
 Recording rec;
+
+// ffmpeg that takes no byte for this long has hung: the recording fails rather than waits.
+constexpr int stall_ms = 60000;
+// How far the picture may run behind the sound in the pipes, in samples: twice what ffmpeg can
+// need ahead of the picture it has muxed (see pump). Below 3072 recordings at 1000 Hz stall.
+constexpr uint32_t lag_samples = 6144;
 
 std::string lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -98,26 +137,24 @@ int32_t module_order_total() {
     return static_cast<int32_t>(total);
 }
 
-// Runs `args` in a process group of its own, so that Ctrl-C at the terminal reaches only us and
-// the encoder is ended by the closing pipe, not killed halfway through a frame.
-pid_t spawn(const std::vector<std::string>& args, int stdin_fd, int stderr_fd) {
+// Runs ffmpeg with the picture pipe as its stdin, the sound pipe as fd 3 and its messages into
+// the log, in a process group of its own: Ctrl-C at the terminal reaches only us, and ffmpeg is
+// ended by the closing pipes, never halfway through a frame.
+pid_t spawn(const std::vector<std::string>& args, int video_fd, int sound_fd, int log_fd) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (stdin_fd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, stdin_fd, 0);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    }
+    posix_spawn_file_actions_adddup2(&actions, video_fd, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    if (stderr_fd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, stderr_fd, 2);
+    if (log_fd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, log_fd, 2);
     } else {
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     }
+    posix_spawn_file_actions_adddup2(&actions, sound_fd, 3);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t defaults, none;
@@ -157,20 +194,6 @@ std::string wait_for(pid_t pid) {
     return "ffmpeg ended abnormally";
 }
 
-// 0 when every byte went out, else the errno of the write that failed.
-int write_all(int fd, const uint8_t* bytes, size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, bytes, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        bytes += n;
-        size -= static_cast<size_t>(n);
-    }
-    return 0;
-}
-
 std::string fraction_text(double seconds) {
     char text[32];
     const int minutes = static_cast<int>(seconds / 60);
@@ -194,6 +217,69 @@ void fail(const std::string& why) {
     rec.failure = why;
     // The show ends at the next frame through the orderly quit; shutdown reports.
     post_quit();
+}
+
+// Waits until ffmpeg takes more from a pipe that has bytes waiting.
+bool wait_for_room() {
+    pollfd waiting[2];
+    nfds_t count = 0;
+    for (Outbox* box : {&rec.sound, &rec.video}) {
+        if (box->fd >= 0 && box->pending() > 0) waiting[count++] = pollfd{box->fd, POLLOUT, 0};
+    }
+    const int ready = poll(waiting, count, stall_ms);
+    if (ready < 0 && errno != EINTR) {
+        fail(std::string("cannot wait for ffmpeg: ") + std::strerror(errno));
+        return false;
+    }
+    if (ready == 0) {
+        fail("ffmpeg took nothing for " + std::to_string(stall_ms / 1000) + " s");
+        return false;
+    }
+    return true;
+}
+
+bool send(Outbox& box) {
+    const int error = box.send();
+    if (error == 0) return true;
+    fail(error == EPIPE ? std::string("ffmpeg stopped taking frames")
+                        : std::string("cannot send the show to ffmpeg: ") + std::strerror(error));
+    return false;
+}
+
+// Feeds ffmpeg until at most video_lag picture bytes wait.
+//
+// ffmpeg reads its two inputs in step with their time stamps, waiting for whichever stream is
+// behind. The sound is never held back: all of it up to the current frame is in the pipe or goes
+// in as soon as the pipe has room. The picture holds up the show only while more than video_lag
+// bytes wait: more frames than ffmpeg can need sound for ahead of the picture it has taken (a
+// packet of its raw reader, a frame of the sound encoder and the AAC encoder's delay, 1024
+// samples each). So whichever stream ffmpeg waits for, we have it to give, and the pipes cannot
+// hold each other up. Only a hung ffmpeg stops this; a minute without a byte taken ends the
+// recording with a failure. ffmpeg reads no more than a packet of each input while it opens
+// them (-probesize, -analyzeduration), so the same holds from the first frame.
+bool pump() {
+    for (;;) {
+        if (!send(rec.sound) || !send(rec.video)) return false;
+        if (rec.video.pending() <= rec.video_lag) return true;
+        if (!wait_for_room()) return false;
+    }
+}
+
+// Sends what waits and closes each pipe as soon as it is empty: the end of one stream may be
+// what ffmpeg waits for before it takes the rest of the other.
+bool drain() {
+    for (;;) {
+        for (Outbox* box : {&rec.sound, &rec.video}) {
+            if (box->fd < 0) continue;
+            if (!send(*box)) return false;
+            if (box->pending() == 0) {
+                close(box->fd);
+                box->fd = -1;
+            }
+        }
+        if (rec.sound.fd < 0 && rec.video.fd < 0) return true;
+        if (!wait_for_room()) return false;
+    }
 }
 
 void end_progress_line() {
@@ -229,10 +315,15 @@ void show_progress() {
     rec.progress_shown = true;
 }
 
-void remove_parts() {
-    for (const std::string* path : {&rec.video_part, &rec.audio_part, &rec.mux_part}) {
-        if (!path->empty()) unlink(path->c_str());
+void close_pipes() {
+    for (Outbox* box : {&rec.video, &rec.sound}) {
+        if (box->fd >= 0) close(box->fd);
+        box->fd = -1;
     }
+}
+
+void remove_files() {
+    if (!rec.part.empty()) unlink(rec.part.c_str());
     if (!rec.log_path.empty()) unlink(rec.log_path.c_str());
 }
 
@@ -264,35 +355,40 @@ std::string log_tail() {
 }
 
 // Any way out of the program that skips recorder_close (a damaged archive, a failed allocation):
-// the encoder is stopped and the parts removed, so no half-made file is left behind.
+// ffmpeg is stopped and its file removed, so no half-made file is left behind.
 void abandon_recording() {
     if (!rec.open) return;
     rec.open = false;
-    if (rec.video_pipe >= 0) close(rec.video_pipe);
+    close_pipes();
     if (rec.encoder > 0) {
         kill(rec.encoder, SIGKILL);
         wait_for(rec.encoder);
     }
-    if (rec.audio) std::fclose(rec.audio);
-    remove_parts();
+    remove_files();
 }
 
-std::vector<std::string> encoder_args() {
-    std::vector<std::string> args = {
-        rec.ffmpeg,    "-hide_banner",
-        "-nostdin",    "-nostats",
-        "-loglevel",   "error",
-        "-f",          "rawvideo",
-        "-pix_fmt",    "bgr0",
-        "-video_size", std::to_string(frame_width) + "x" + std::to_string(rec.height),
-        "-framerate",  std::to_string(options.refresh),
-        "-i",          "pipe:0"};
+std::vector<std::string> ffmpeg_args() {
+    std::vector<std::string> args = {rec.ffmpeg, "-hide_banner", "-nostdin",
+                                     "-nostats", "-loglevel",    "error"};
+    // The picture on stdin and the sound on fd 3, both raw and fully described here. ffmpeg
+    // opens its inputs one after the other, so it must not read ahead in one to learn about it
+    // (by default up to 5 s), or it waits for sound while the picture it does not read blocks
+    // the show: one packet each is enough.
+    const std::vector<std::string> no_look_ahead = {"-probesize", "32", "-analyzeduration", "0"};
+    args.insert(args.end(), no_look_ahead.begin(), no_look_ahead.end());
+    args.insert(args.end(), {"-f", "rawvideo", "-pix_fmt", "bgr0", "-video_size",
+                             std::to_string(frame_width) + "x" + std::to_string(rec.height),
+                             "-framerate", std::to_string(options.refresh), "-i", "pipe:0"});
+    args.insert(args.end(), no_look_ahead.begin(), no_look_ahead.end());
+    args.insert(args.end(), {"-f", "s16le", "-ar", std::to_string(audio_rate), "-ac", "2", "-i",
+                             "pipe:3", "-map", "0:v:0", "-map", "1:a:0"});
     const std::string k = std::to_string(options.scale);
     const std::string upscale = "scale=iw*" + k + ":ih*" + k + ":flags=neighbor";
     if (rec.format == RecordFormat::lossless) {
         // Lossless RGB: every dot comes back exactly; the fastest preset keeps up with the show.
         if (options.scale > 1) args.insert(args.end(), {"-vf", upscale});
         args.insert(args.end(), {"-c:v", "libx264rgb", "-preset", "ultrafast", "-qp", "0"});
+        args.insert(args.end(), {"-c:a", "flac", "-frame_size", "1024", "-f", "matroska"});
     } else {
         // Full-resolution colour (4:4:4): the red, green and blue dots stay apart. The dots are
         // all chroma, so chroma gets finer steps than x264 gives it by default.
@@ -302,26 +398,27 @@ std::vector<std::string> encoder_args() {
                                  "-x264-params", "chroma-qp-offset=-6"});
         args.insert(args.end(), {"-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc",
                                  "bt709", "-color_range", "tv"});
-    }
-    // NUT keeps the exact 1/refresh time base until the final mux.
-    args.insert(args.end(), {"-f", "nut", "-y", rec.video_part});
-    return args;
-}
-
-std::vector<std::string> mux_args() {
-    std::vector<std::string> args = {
-        rec.ffmpeg,     "-hide_banner", "-nostdin", "-nostats", "-loglevel", "error", "-i",
-        rec.video_part, "-f",           "s16le",    "-ar",      "44100",     "-ac",   "2",
-        "-i",           rec.audio_part, "-map",     "0:v:0",    "-map",      "1:a:0", "-c:v",
-        "copy"};
-    if (rec.format == RecordFormat::lossless) {
-        args.insert(args.end(), {"-c:a", "flac", "-f", "matroska"});
-    } else {
         args.insert(args.end(),
                     {"-c:a", "aac", "-b:a", "256k", "-movflags", "+faststart", "-f", "mp4"});
     }
-    args.insert(args.end(), {"-y", rec.mux_part});
+    args.insert(args.end(), {"-y", rec.part});
     return args;
+}
+
+// A pipe whose two ends sit at fd 10 or above, close-on-exec: clear of 0..3, which the child's
+// ends are moved to.
+bool make_pipe(int fds[2]) {
+    int raw[2];
+    if (pipe(raw) != 0) return false;
+    for (int i = 0; i < 2; ++i) {
+        fds[i] = fcntl(raw[i], F_DUPFD_CLOEXEC, 10);
+        close(raw[i]);
+    }
+    if (fds[0] >= 0 && fds[1] >= 0) return true;
+    for (int i = 0; i < 2; ++i) {
+        if (fds[i] >= 0) close(fds[i]);
+    }
+    return false;
 }
 
 } // namespace
@@ -360,61 +457,58 @@ bool recorder_open(std::string& error) {
             return false;
         }
     }
-    // The parts sit beside the output: the same disk, and writing the first tells whether the
-    // folder takes files at all.
-    rec.video_part = rec.output + ".video.part";
-    rec.audio_part = rec.output + ".audio.part";
-    rec.mux_part = rec.output + ".part";
-    const int audio_fd =
-        open(rec.audio_part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (audio_fd < 0) {
+    // ffmpeg writes beside the output, on the same disk; making that file first tells whether
+    // the folder takes files at all.
+    rec.part = rec.output + ".part";
+    const int probe = open(rec.part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (probe < 0) {
         error = "cannot record to '" + rec.output + "': " + std::strerror(errno);
         rec = Recording{};
         return false;
     }
-    rec.audio = fdopen(audio_fd, "wb");
-    if (!rec.audio) {
-        error = "cannot record to '" + rec.output + "': " + std::strerror(errno);
-        close(audio_fd);
-        unlink(rec.audio_part.c_str());
-        rec = Recording{};
-        return false;
-    }
-    std::setvbuf(rec.audio, nullptr, _IOFBF, 1 << 16);
+    close(probe);
 
     const char* tmp = std::getenv("TMPDIR");
     std::string log_template = std::string(tmp && *tmp ? tmp : "/tmp") + "/vantrose-ffmpeg-XXXXXX";
     const int log_fd = mkostemp(log_template.data(), O_CLOEXEC);
     if (log_fd >= 0) rec.log_path = log_template;
 
-    int pipe_fds[2];
-    if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
+    int video_fds[2], sound_fds[2];
+    const bool piped = make_pipe(video_fds);
+    if (!piped || !make_pipe(sound_fds)) {
         error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
+        if (piped) close(video_fds[0]), close(video_fds[1]);
         if (log_fd >= 0) close(log_fd);
-        std::fclose(rec.audio);
-        remove_parts();
+        remove_files();
         rec = Recording{};
         return false;
     }
-    // Room for a whole frame in the pipe lets the show draw the next while ffmpeg encodes.
-    fcntl(pipe_fds[1], F_SETPIPE_SZ, 1 << 20);
-    // A stopped encoder shows as EPIPE on the next write, not as a signal that kills us.
+    // A whole frame fits in the pipe, so the show draws the next while ffmpeg encodes.
+    fcntl(video_fds[1], F_SETPIPE_SZ, 1 << 20);
+    // A stopped ffmpeg shows as EPIPE on the next write, not as a signal that kills us.
     std::signal(SIGPIPE, SIG_IGN);
 
     rec.height = screen_height;
-    rec.encoder = spawn(encoder_args(), pipe_fds[0], log_fd);
+    rec.encoder = spawn(ffmpeg_args(), video_fds[0], sound_fds[0], log_fd);
     const int spawn_errno = errno;
-    close(pipe_fds[0]);
+    close(video_fds[0]);
+    close(sound_fds[0]);
     if (log_fd >= 0) close(log_fd);
+    rec.video.fd = video_fds[1];
+    rec.sound.fd = sound_fds[1];
     if (rec.encoder < 0) {
         error = "cannot start " + rec.ffmpeg + ": " + std::strerror(spawn_errno);
-        close(pipe_fds[1]);
-        std::fclose(rec.audio);
-        remove_parts();
+        close_pipes();
+        remove_files();
         rec = Recording{};
         return false;
     }
-    rec.video_pipe = pipe_fds[1];
+    fcntl(rec.video.fd, F_SETFL, O_NONBLOCK);
+    fcntl(rec.sound.fd, F_SETFL, O_NONBLOCK);
+    // The frames of lag_samples and two to spare.
+    const uint64_t lag_frames =
+        2 + (uint64_t{lag_samples} * options.refresh + audio_rate - 1) / audio_rate;
+    rec.video_lag = lag_frames * frame_width * 4 * static_cast<size_t>(rec.height);
     rec.open = true;
     rec.order_total = module_order_total();
     rec.terminal = isatty(STDERR_FILENO) == 1;
@@ -437,18 +531,9 @@ void record_frame(const uint8_t* frame, int height, const int16_t* audio, size_t
         fail("the frame height changed during the recording");
         return;
     }
-    const int error =
-        write_all(rec.video_pipe, frame, static_cast<size_t>(frame_width) * 4 * height);
-    if (error != 0) {
-        fail(error == EPIPE
-                 ? std::string("ffmpeg stopped taking frames")
-                 : std::string("cannot send a frame to ffmpeg: ") + std::strerror(error));
-        return;
-    }
-    if (frames > 0 && std::fwrite(audio, 2 * sizeof(int16_t), frames, rec.audio) != frames) {
-        fail("cannot write the sound to " + rec.audio_part + ": " + std::strerror(errno));
-        return;
-    }
+    rec.sound.add(audio, frames * 2 * sizeof(int16_t));
+    rec.video.add(frame, static_cast<size_t>(frame_width) * 4 * height);
+    if (!pump()) return;
     ++rec.frames;
     if (rec.terminal) show_progress();
 }
@@ -459,45 +544,23 @@ bool recorder_close() {
     end_progress_line();
     frame_sink = nullptr;
 
-    close(rec.video_pipe);
-    rec.video_pipe = -1;
+    if (rec.failure.empty()) drain();
+    close_pipes();
     if (!rec.failure.empty()) kill(rec.encoder, SIGKILL);
-    const std::string encoded = wait_for(rec.encoder);
+    const std::string ended = wait_for(rec.encoder);
     rec.encoder = -1;
-    if (!encoded.empty() && rec.failure.empty()) fail(encoded + " while encoding the video");
-    const bool flushed = std::fflush(rec.audio) == 0;
-    const int flush_errno = errno;
-    if (std::fclose(rec.audio) != 0 || !flushed) {
-        fail("cannot write the sound to " + rec.audio_part + ": " +
-             std::strerror(flushed ? errno : flush_errno));
-    }
-    rec.audio = nullptr;
-    if (rec.failure.empty() && rec.frames == 0) fail("no frame was presented");
-
-    if (rec.failure.empty()) {
-        const int log_fd =
-            rec.log_path.empty() ? -1 : open(rec.log_path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-        const pid_t muxer = spawn(mux_args(), -1, log_fd);
-        const int spawn_errno = errno;
-        if (log_fd >= 0) close(log_fd);
-        if (muxer < 0) {
-            fail("cannot start " + rec.ffmpeg + ": " + std::strerror(spawn_errno));
-        } else {
-            const std::string muxed = wait_for(muxer);
-            if (!muxed.empty()) fail(muxed + " while adding the sound");
-        }
-    }
-    if (rec.failure.empty() && std::rename(rec.mux_part.c_str(), rec.output.c_str()) != 0) {
+    if (!ended.empty()) fail(ended);
+    if (rec.failure.empty() && std::rename(rec.part.c_str(), rec.output.c_str()) != 0) {
         fail("cannot put the recording in place as " + rec.output + ": " + std::strerror(errno));
     }
 
     if (!rec.failure.empty()) {
         std::fprintf(stderr, "vantrose: the recording failed: %s; no video was written\n%s",
                      rec.failure.c_str(), log_tail().c_str());
-        remove_parts();
+        remove_files();
         return false;
     }
-    remove_parts();
+    remove_files();
 
     std::error_code ignored;
     const auto size = std::filesystem::file_size(rec.output, ignored);

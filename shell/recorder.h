@@ -1,6 +1,6 @@
 // --record: the show on the virtual clock, encoded by ffmpeg frame by frame, with its sound.
-// The picture streams through a pipe into a video-only file while the sound goes to a raw file
-// beside it; closing muxes the two. One pipe, written by one thread: nothing can deadlock.
+// One ffmpeg takes the raw picture on one pipe and the raw sound on another and writes the file
+// in a single pass; the pipes are fed without blocking, so neither can hold the other up.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -21,8 +21,8 @@ bool recorder_open(std::string& error);
 // A write that fails (ffmpeg stopped, disk full) is kept for recorder_close and posts the quit.
 void record_frame(const uint8_t* frame, int height, const int16_t* audio, size_t frames);
 
-// In shutdown: finishes the video, muxes the sound and puts the file in place, or reports why
-// not and removes what was made. True when there was nothing to record or the file is complete.
+// In shutdown: lets ffmpeg finish and puts the file in place, or reports why not and removes
+// what was made. True when there was nothing to record or the file is complete.
 bool recorder_close();
 
 } // namespace vantrose

@@ -17,6 +17,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -276,6 +277,27 @@ TEST(RecordE2E, Mp4IsFullColourH264WithAac) {
     double error = 0;
     for (size_t i = 0; i < dumped.size(); ++i) error += std::abs(dumped[i] - frames[29][i]);
     EXPECT_LT(error / dumped.size(), 3.0);
+    fs::remove_all(dir);
+}
+
+// The picture and the sound reach ffmpeg through two pipes; at the extremes of the refresh rate
+// a frame holds a second of sound, or a packet of sound spans dozens of frames.
+TEST(RecordE2E, ExtremeRefreshRatesFinish) {
+    const fs::path dir = scratch("refresh");
+    for (const auto& [refresh, frames, name] :
+         {std::tuple{1, 3, "slow.mkv"}, std::tuple{1000, 500, "fast.mp4"},
+          std::tuple{1000, 500, "fast.mkv"}}) {
+        const fs::path video = dir / name;
+        const Outcome run =
+            vantrose("--record " + quote(video.string()) + " --refresh " + std::to_string(refresh) +
+                         " --frames " + std::to_string(frames),
+                     dir);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(probe(video, "v:0")["nb_read_packets"], std::to_string(frames)) << name;
+        EXPECT_NEAR(stream_end(video, "a:0"), static_cast<double>(frames) / refresh,
+                    1.0 / refresh + 2048.0 / 44100)
+            << name;
+    }
     fs::remove_all(dir);
 }
 
