@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Recording real-time factor: the whole show recorded with --record (lossless .mkv by default)
-# at 60 Hz, show time over wall time, the final mux included.
+# at 60 Hz, show time over wall time until the file is complete.
 #
 #   bench/record_rtf.sh [--build DIR] [--refresh HZ] [--out FILE] [--keep]
 #
@@ -53,7 +53,7 @@ awk -v f="$frames" -v r="$refresh" -v s="$start" -v e="$end" -v b="$bytes" -v sf
     -v cores="$(nproc)" 'BEGIN {
     show = f / r; wall = e - s
     printf "frames %d at %d Hz: %.1f s of show\n", f, r, show
-    printf "wall time %.1f s (encoding and final mux included), %d cores\n", wall, cores
+    printf "wall time %.1f s (until ffmpeg has finished the file), %d cores\n", wall, cores
     printf "file size %.1f MB (%.2f MB per second of show)\n", b / 1e6, b / 1e6 / show
     printf "show-only real-time factor %s (until the last frame is handed to ffmpeg)\n", sf
     printf "recording real-time factor %.2f\n", show / wall

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <initializer_list>
 #include <vector>
@@ -36,33 +37,44 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Bytes on their way into a pipe: written as far as the pipe takes them, never blocking.
+// Bytes on their way into a pipe, a frame's worth per chunk: written as far as the pipe takes
+// them, never blocking. Sent chunks are kept for reuse, so steady recording allocates nothing.
 struct Outbox {
     int fd = -1;
-    std::vector<uint8_t> bytes;
-    size_t head = 0;
+    std::deque<std::vector<uint8_t>> chunks;
+    std::vector<std::vector<uint8_t>> spare;
+    size_t head = 0; // bytes of the first chunk already sent
+    size_t waiting = 0;
 
-    size_t pending() const { return bytes.size() - head; }
+    size_t pending() const { return waiting; }
     void add(const void* data, size_t size) {
-        if (head == bytes.size()) {
-            bytes.clear();
-            head = 0;
-        } else if (head >= bytes.size() / 2) {
-            bytes.erase(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(head));
-            head = 0;
+        std::vector<uint8_t> chunk;
+        if (!spare.empty()) {
+            chunk = std::move(spare.back());
+            spare.pop_back();
         }
         const uint8_t* from = static_cast<const uint8_t*>(data);
-        bytes.insert(bytes.end(), from, from + size);
+        chunk.assign(from, from + size);
+        chunks.push_back(std::move(chunk));
+        waiting += size;
     }
     // 0 when the pipe took what it could, else the errno of the write that failed.
     int send() {
-        while (pending() > 0) {
-            const ssize_t n = write(fd, bytes.data() + head, pending());
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return errno == EAGAIN ? 0 : errno;
+        while (!chunks.empty()) {
+            std::vector<uint8_t>& first = chunks.front();
+            if (head < first.size()) {
+                const ssize_t n = write(fd, first.data() + head, first.size() - head);
+                if (n < 0) {
+                    if (errno == EINTR) continue;
+                    return errno == EAGAIN ? 0 : errno;
+                }
+                head += static_cast<size_t>(n);
+                waiting -= static_cast<size_t>(n);
+                if (head < first.size()) continue;
             }
-            head += static_cast<size_t>(n);
+            spare.push_back(std::move(first));
+            chunks.pop_front();
+            head = 0;
         }
         return 0;
     }
@@ -394,7 +406,7 @@ std::vector<std::string> ffmpeg_args() {
         // all chroma, so chroma gets finer steps than x264 gives it by default.
         args.insert(args.end(),
                     {"-vf", upscale + ":out_color_matrix=bt709:out_range=tv,format=yuv444p"});
-        args.insert(args.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "6",
+        args.insert(args.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "10",
                                  "-x264-params", "chroma-qp-offset=-6"});
         args.insert(args.end(), {"-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc",
                                  "bt709", "-color_range", "tv"});

@@ -285,8 +285,7 @@ TEST(RecordE2E, Mp4IsFullColourH264WithAac) {
 TEST(RecordE2E, ExtremeRefreshRatesFinish) {
     const fs::path dir = scratch("refresh");
     for (const auto& [refresh, frames, name] :
-         {std::tuple{1, 3, "slow.mkv"}, std::tuple{1000, 500, "fast.mp4"},
-          std::tuple{1000, 500, "fast.mkv"}}) {
+         {std::tuple{1, 3, "slow.mkv"}, std::tuple{1000, 400, "fast.mp4"}}) {
         const fs::path video = dir / name;
         const Outcome run =
             vantrose("--record " + quote(video.string()) + " --refresh " + std::to_string(refresh) +
