@@ -35,10 +35,15 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/vantrose-record-rtf-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 [[ -n "$out" ]] || out="$work/show.mkv"
 
+load_before=$(cut -d' ' -f1 /proc/loadavg)
 start=$(date +%s.%N)
 status=0
-"$bin" --data "$data" --record "$out" --refresh "$refresh" --stats 2>"$work/log" || status=$?
+# CPU time of the program and of ffmpeg, which it waits for.
+TIMEFORMAT='%U %S'
+{ time "$bin" --data "$data" --record "$out" --refresh "$refresh" --stats 2>"$work/log" \
+    || status=$?; } 2>"$work/cpu"
 end=$(date +%s.%N)
+load_after=$(cut -d' ' -f1 /proc/loadavg)
 # A complete show ends with status 1, a quit with 0; anything else is a failure.
 if [[ $status -ne 0 && $status -ne 1 ]]; then
     cat "$work/log" >&2
@@ -47,15 +52,17 @@ if [[ $status -ne 0 && $status -ne 1 ]]; then
 fi
 
 frames=$(awk '/^frames /{print $2}' "$work/log")
-show_factor=$(awk '/^real-time factor /{print $3}' "$work/log")
 bytes=$(stat -c %s "$out")
-awk -v f="$frames" -v r="$refresh" -v s="$start" -v e="$end" -v b="$bytes" -v sf="$show_factor" \
-    -v cores="$(nproc)" 'BEGIN {
-    show = f / r; wall = e - s
+read -r user system <"$work/cpu"
+awk -v f="$frames" -v r="$refresh" -v s="$start" -v e="$end" -v b="$bytes" \
+    -v cores="$(nproc)" -v u="$user" -v k="$system" -v l0="$load_before" -v l1="$load_after" 'BEGIN {
+    show = f / r; wall = e - s; cpu = u + k
     printf "frames %d at %d Hz: %.1f s of show\n", f, r, show
-    printf "wall time %.1f s (until ffmpeg has finished the file), %d cores\n", wall, cores
+    printf "wall time %.1f s (until ffmpeg has finished the file), %d cores, load %s then %s\n",
+        wall, cores, l0, l1
+    printf "cpu time %.1f s (program and ffmpeg): at most %.2f x real time on %d idle cores\n",
+        cpu, show * cores / cpu, cores
     printf "file size %.1f MB (%.2f MB per second of show)\n", b / 1e6, b / 1e6 / show
-    printf "show-only real-time factor %s (until the last frame is handed to ffmpeg)\n", sf
     printf "recording real-time factor %.2f\n", show / wall
 }'
 if [[ $keep -eq 1 && "$out" == "$work/show.mkv" ]]; then
