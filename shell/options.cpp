@@ -31,7 +31,8 @@ const char* usage_text() {
            "  --frames N          end like a quit after N presented frames\n"
            "  --dump DIR          write presented frames as PNG into DIR\n"
            "  --dump-every K      only every K-th presented frame (default 1)\n"
-           "  --record FILE       render the show to a video file\n"
+           "  --record FILE       render the show to a video file (.mkv lossless, .mp4)\n"
+           "  --scale K           with --record: enlarge the picture K times (1 to 8)\n"
            "  --trace             a line on stderr per scene start and 3D phase change\n"
            "  --stats             frame and timing figures on stderr at the end\n"
            "  --help, --version\n";
@@ -44,7 +45,7 @@ bool parse_options(int argc, char** argv, Options& result, std::string& error) {
         const std::string name = argv[i];
         const bool takes_value = name == "--mode" || name == "--data" || name == "--refresh" ||
                                  name == "--clock" || name == "--frames" || name == "--dump" ||
-                                 name == "--dump-every" || name == "--record";
+                                 name == "--dump-every" || name == "--record" || name == "--scale";
         const char* value = nullptr;
         if (takes_value) {
             if (i + 1 >= argc) {
@@ -108,6 +109,13 @@ bool parse_options(int argc, char** argv, Options& result, std::string& error) {
                 return false;
             }
             result.record_file = value;
+        } else if (name == "--scale") {
+            if (!parse_number(value, 1, 8, number)) {
+                error =
+                    "--scale takes a whole number from 1 to 8, not '" + std::string(value) + "'";
+                return false;
+            }
+            result.scale = static_cast<int>(number);
         } else if (name == "--trace") {
             result.trace = true;
         } else if (name == "--stats") {
@@ -124,6 +132,16 @@ bool parse_options(int argc, char** argv, Options& result, std::string& error) {
     // Headless runs default to the virtual clock, windows to the real one; --clock overrides.
     result.real_clock = clock == "real";
     result.virtual_clock = clock == "virtual";
+    if (!result.record_file.empty()) {
+        if (result.real_clock) {
+            error = "--record runs the virtual clock; it cannot be combined with --clock real";
+            return false;
+        }
+        result.headless = true;
+    } else if (result.scale != 1) {
+        error = "--scale enlarges a recording; it needs --record";
+        return false;
+    }
     return true;
 }
 

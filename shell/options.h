@@ -17,7 +17,8 @@ struct Options {
     uint64_t frames = 0;        // end like a quit after this many presented frames (0: no limit)
     std::string dump_dir;       // write presented frames as PNG here
     uint64_t dump_every = 1;
-    std::string record_file;
+    std::string record_file; // --record implies headless: no window, virtual clock
+    int scale = 1;           // --scale: whole-number nearest-neighbour upscale of the recording
     bool trace = false;
     bool stats = false;
     bool help = false;

@@ -17,6 +17,7 @@
 #include "shell/music_render.h"
 #include "shell/options.h"
 #include "shell/platform.h"
+#include "shell/recorder.h"
 #include "shell/stats.h"
 #include "shell/timer.h"
 
@@ -77,7 +78,12 @@ void shutdown() {
     // Joined last: the routine in the slot by now touches nothing that shutdown releases.
     stop_timer();
     print_stats();
+    const bool recorded = recorder_close();
     SDL_Quit();
+    if (!recorded) {
+        std::fflush(stdout);
+        std::exit(2);
+    }
 }
 
 void abandon_start(int status) {
@@ -105,11 +111,6 @@ int vantrose_main(int argc, char** argv) {
     if (options.version) {
         std::printf("vantrose %s\n", VANTROSE_VERSION);
         return 0;
-    }
-    if (!options.record_file.empty()) {
-        std::fprintf(stderr,
-                     "vantrose: the recorder is not built yet; --record is not available\n");
-        return 2;
     }
     if (!options.dump_dir.empty()) {
         std::error_code failed;
@@ -156,6 +157,14 @@ int vantrose_main(int argc, char** argv) {
     load_music();
     platform->show_window();
 
+    if (!options.record_file.empty()) {
+        // Checked before the show starts: a show that cannot be recorded is not played.
+        std::string why;
+        if (!recorder_open(why)) {
+            std::fprintf(stderr, "vantrose: %s\n", why.c_str());
+            abandon_start(2);
+        }
+    }
     stats_begin();
     run_show();
     shutdown();

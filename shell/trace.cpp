@@ -48,6 +48,10 @@ void note_scene_start(int scene) {
     trace_line("scene", scene);
 }
 
+int scene_playing() {
+    return current_scene;
+}
+
 void note_phase_change(int phase) {
     trace_line("phase", phase);
 }

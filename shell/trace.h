@@ -8,6 +8,8 @@ namespace vantrose {
 uint64_t frame_count();
 // A scene of the show starts (1..42).
 void note_scene_start(int scene);
+// The scene playing now (0 before the first).
+int scene_playing();
 // A 3D runner enters its phase (1..3).
 void note_phase_change(int phase);
 

@@ -139,8 +139,8 @@ TEST(Main, BadCommandLineGivesUsageAndStatusTwo) {
     EXPECT_NE(out.find("--mode takes 400 or 480"), std::string::npos);
     EXPECT_NE(out.find("usage: vantrose"), std::string::npos);
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(run({"--record", "show.mkv"}), 2);
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("recorder is not built yet"),
+    EXPECT_EQ(run({"--scale", "2"}), 2);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("--scale enlarges a recording"),
               std::string::npos);
     ::testing::internal::CaptureStdout();
     EXPECT_EQ(run({"--version"}), 0);
