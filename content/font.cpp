@@ -67,8 +67,8 @@ Art scroller_font() {
                         {0.3f, hex(0xf0b060)},
                         {0.62f, hex(0xc8642a)},
                         {1.0f, hex(0x7a2c10)}};
-    Mask spec;
-    const Mask light = bevel_light(ink, 1, 4, -0.8f, -1.4f, &spec);
+    Mask gloss;
+    const Mask light = bevel_light(ink, 1, 4, -0.8f, -1.4f, &gloss);
     Canvas c(320, 200);
     Mask alpha(320, 200);
     for (const Band& b : bands())
@@ -78,7 +78,7 @@ Art scroller_font() {
                 if (a < 0.04f) continue;
                 const float t = float(y - b.top - 3) / float(baseline_row - 3);
                 Rgb p = gradient(face, t) * std::min(1.25f, light.at(x, y));
-                p = screen(p, hex(0xffffff) * (0.6f * spec.at(x, y)));
+                p = screen(p, hex(0xffffff) * (0.6f * gloss.at(x, y)));
                 c.at(x, y) = clamp01(p) * std::min(1.0f, a * 1.15f);
                 alpha.at(x, y) = 1;
             }

@@ -29,13 +29,13 @@ void draw_lettering(Canvas& c, const Mask& m, int x, int y, const Lettering& s) 
                 bottom = std::max(bottom, yy);
             }
     if (bottom < top) return;
-    Mask spec;
-    const Mask shade = bevel_light(face, s.bevel, s.relief, s.light_x, s.light_y, &spec);
+    Mask gloss;
+    const Mask shade = bevel_light(face, s.bevel, s.relief, s.light_x, s.light_y, &gloss);
     paint_with(c, face, ox, oy, [&](int cx, int cy) {
         const int fx = cx - ox, fy = cy - oy;
         const float t = float(fy - top) / float(std::max(1, bottom - top));
         const Rgb base = gradient(s.face, t) * shade.at(fx, fy);
-        return clamp01(screen(base, Rgb{1, 0.95f, 0.85f} * (spec.at(fx, fy) * s.specular)));
+        return clamp01(screen(base, Rgb{1, 0.95f, 0.85f} * (gloss.at(fx, fy) * s.specular)));
     });
 }
 

@@ -121,9 +121,9 @@ Mask downsample(const Mask& m, int f) {
     return out;
 }
 
-Mask relief_light(const Mask& hgt, float relief, float lx, float ly, Mask* spec, bool wrap) {
+Mask relief_light(const Mask& hgt, float relief, float lx, float ly, Mask* gloss, bool wrap) {
     Mask out(hgt.w, hgt.h);
-    if (spec) *spec = Mask(hgt.w, hgt.h);
+    if (gloss) *gloss = Mask(hgt.w, hgt.h);
     float L[3] = {lx, ly, 1.0f};
     const float ll = std::sqrt(L[0] * L[0] + L[1] * L[1] + L[2] * L[2]);
     for (float& v : L) v /= ll;
@@ -142,16 +142,16 @@ Mask relief_light(const Mask& hgt, float relief, float lx, float ly, Mask* spec,
             const float nx = -gx / nl, ny = -gy / nl, nz = 1.0f / nl;
             const float d = nx * L[0] + ny * L[1] + nz * L[2];
             out.at(x, y) = std::max(0.0f, d) / L[2];
-            if (spec) {
+            if (gloss) {
                 const float s = std::max(0.0f, nx * H[0] + ny * H[1] + nz * H[2]);
-                spec->at(x, y) = std::pow(s, 40.0f);
+                gloss->at(x, y) = std::pow(s, 40.0f);
             }
         }
     return out;
 }
 
-Mask bevel_light(const Mask& m, int radius, float height, float lx, float ly, Mask* spec) {
-    return relief_light(blur(m, radius, 3), height, lx, ly, spec, false);
+Mask bevel_light(const Mask& m, int radius, float height, float lx, float ly, Mask* gloss) {
+    return relief_light(blur(m, radius, 3), height, lx, ly, gloss, false);
 }
 
 uint32_t hash3(int x, int y, uint32_t seed) {

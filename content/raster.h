@@ -128,11 +128,11 @@ Mask pad(const Mask& m, int pad);
 Mask downsample(const Mask& m, int factor);
 
 // Light on a bevelled relief made from a coverage mask: returns per pixel a shade around 1
-// (brighter on slopes facing the light at lx, ly, dimmer on the others) and, in `spec`, a
+// (brighter on slopes facing the light at lx, ly, dimmer on the others) and, in `gloss`, a
 // specular highlight 0..1. `height` scales the relief, `radius` sets the bevel width.
-Mask bevel_light(const Mask& m, int radius, float height, float lx, float ly, Mask* spec);
+Mask bevel_light(const Mask& m, int radius, float height, float lx, float ly, Mask* gloss);
 // The same light on a given height field; `wrap` treats it as tiling (textures).
-Mask relief_light(const Mask& height, float relief, float lx, float ly, Mask* spec,
+Mask relief_light(const Mask& height, float relief, float lx, float ly, Mask* gloss,
                   bool wrap = false);
 
 // Deterministic hashing and noise. A period > 0 makes the noise tile with that period.

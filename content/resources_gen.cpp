@@ -36,8 +36,8 @@ Bytes make_badge() {
             if (x + ox >= 0 && y + oy >= 0 && x + ox < w && y + oy < h)
                 m.at(x + ox, y + oy) = text.at(x, y);
     const Mask rim = dilate(m, 1);
-    Mask spec;
-    const Mask shade = bevel_light(m, 1, 3, -1, -1.4f, &spec);
+    Mask gloss;
+    const Mask shade = bevel_light(m, 1, 3, -1, -1.4f, &gloss);
     Bytes out(size_t(w) * h, 0);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -46,7 +46,7 @@ Bytes make_badge() {
             // Bright brushed grey at the top of the letters, darker at their foot.
             const float t = clamp01((float(y) - 4.0f) / 16.0f);
             const float face =
-                (52.0f - 18.0f * t) * std::min(1.2f, shade.at(x, y)) + 10.0f * spec.at(x, y);
+                (52.0f - 18.0f * t) * std::min(1.2f, shade.at(x, y)) + 10.0f * gloss.at(x, y);
             const float grey = mixf(6.0f, std::min(52.0f, face), ink);
             out[size_t(y) * w + size_t(x)] = badge_value(grey);
         }

@@ -46,11 +46,11 @@ Art lattice_texture() {
             h += 0.05f * fbm(x / 32.0f, y / 32.0f, 3, 7, 8);
             height.at(x, y) = h;
         }
-    Mask spec;
-    const Mask light = relief_light(height, 6, -1, -1.2f, &spec, true);
+    Mask gloss;
+    const Mask light = relief_light(height, 6, -1, -1.2f, &gloss, true);
     Mask level(size, size);
     for (size_t i = 0; i < level.a.size(); ++i)
-        level.a[i] = 0.3f + 0.5f * light.a[i] * (0.75f + 0.25f * height.a[i]) + 0.4f * spec.a[i];
+        level.a[i] = 0.3f + 0.5f * light.a[i] * (0.75f + 0.25f * height.a[i]) + 0.4f * gloss.a[i];
     return ramp_art(level, theme::copper, 1, &hole);
 }
 
@@ -75,11 +75,11 @@ Art rings_lattice_texture() {
             hole.at(x, y) = h < 0 ? 1.0f : 0.0f;
             height.at(x, y) = std::max(h, 0.0f);
         }
-    Mask spec;
-    const Mask light = relief_light(height, 6, -1, -1.2f, &spec, true);
+    Mask gloss;
+    const Mask light = relief_light(height, 6, -1, -1.2f, &gloss, true);
     Mask level(size, size);
     for (size_t i = 0; i < level.a.size(); ++i)
-        level.a[i] = 0.28f + 0.55f * light.a[i] * (0.5f + 0.5f * height.a[i]) + 0.45f * spec.a[i];
+        level.a[i] = 0.28f + 0.55f * light.a[i] * (0.5f + 0.5f * height.a[i]) + 0.45f * gloss.a[i];
     return ramp_art(level, theme::ice, 1, &hole);
 }
 
@@ -130,8 +130,8 @@ Art tiles_texture() {
             height.at(x, y) =
                 smoothstep(-0.5f, -4.0f, sd) + 0.08f * fbm(x / 8.0f, y / 8.0f, 4, 11, 32);
         }
-    Mask spec;
-    const Mask light = relief_light(height, 6, -0.8f, -1.2f, &spec, true);
+    Mask gloss;
+    const Mask light = relief_light(height, 6, -0.8f, -1.2f, &gloss, true);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
             const int tx = x / 64, ty = y / 64;
@@ -143,7 +143,7 @@ Art tiles_texture() {
             const float vein = std::fabs(fbm(x / 20.0f, y / 20.0f, 4, seed + 99, 0) - 0.5f);
             Rgb p = stone * (0.55f + 0.5f * grain) * light.at(x, y);
             p = screen(p, hex(0x8090d0) * (0.35f * smoothstep(0.03f, 0.0f, vein)));
-            p = screen(p, hex(0xb8c8ff) * (0.5f * spec.at(x, y)));
+            p = screen(p, hex(0xb8c8ff) * (0.5f * gloss.at(x, y)));
             // Seams darker.
             p = p * (0.35f + 0.65f * clamp01(height.at(x, y) * 1.2f));
             // Copper studs on the corners.

@@ -101,8 +101,8 @@ Art plaque_texture() {
             h -= 0.35f * engraving.at(x, y);
             height.at(x, y) = h;
         }
-    Mask spec;
-    const Mask light = relief_light(height, 5, -0.7f, 1.0f, &spec, false);
+    Mask gloss;
+    const Mask light = relief_light(height, 5, -0.7f, 1.0f, &gloss, false);
     Canvas c(size, size);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
@@ -110,7 +110,7 @@ Art plaque_texture() {
             Rgb p = mix(hex(0xa87a38), hex(0xd8b066), grain) * light.at(x, y);
             // The cut letters hold dark patina.
             p = mix(p, hex(0x4a3010), 0.55f * engraving.at(x, y));
-            c.at(x, y) = clamp01(screen(p, hex(0xfff4d0) * (0.5f * spec.at(x, y))));
+            c.at(x, y) = clamp01(screen(p, hex(0xfff4d0) * (0.5f * gloss.at(x, y))));
         }
     return quantized(c, dither);
 }
