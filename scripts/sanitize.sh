@@ -19,7 +19,7 @@ build/asan/vantrose --headless --mode 400 --data build/asan/data --stats || stat
 status=0
 # The music runs on wall time here, so order 12 (the first rotozoom's end) comes after ~48 s;
 # SIGINT then ends the show like Escape, with status 0.
-TSAN_OPTIONS="halt_on_error=1" timeout -s INT 50 build/tsan/vantrose --headless --clock real \
+TSAN_OPTIONS="halt_on_error=1" timeout --preserve-status -s INT 50 build/tsan/vantrose --headless --clock real \
     --mode 400 --data build/tsan/data --trace || status=$?
 [[ $status -eq 0 ]] || { echo "sanitize: opening under tsan ended with status $status" >&2; exit 1; }
 echo "sanitize: asan and tsan runs clean"
