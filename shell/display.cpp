@@ -216,7 +216,9 @@ void hires_row_portable(const uint8_t* source, uint32_t* row) {
 // GCC's own permute intrinsics read an undefined placeholder register.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 // 64 pixels a step on processors with byte permutes: pal32 as three 256-byte tables, one table
 // look-up per colour in registers, colour bytes stored under a mask.
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void hires_row_vbmi(const uint8_t* source,
