@@ -16,128 +16,65 @@ uint32_t text_pos = 0;
 
 namespace {
 
-constexpr uint8_t eol = end_of_line;
-constexpr uint8_t eot = end_of_text;
+// Each line: the leading spaces that centre it, the text, the end of the line; the end of the
+// text alone on the last line.
+constexpr char greetings_lines[] = "        Group greets go to:\xFE"
+                                   "\xFE"
+                                   "          Copper Heron\xFE"
+                                   "        Velvet Oscillator Labs\xFE"
+                                   "          Moss Protocol\xFE"
+                                   "                  Tolva\xFE"
+                                   "        Nimbus Foundry\xFE"
+                                   "          Pixel Orchard\xFE"
+                                   "        Saffron Vectors\xFE"
+                                   "         Hollow Lattice\xFE"
+                                   "        Quiet Magnetron\xFE"
+                                   "          Amber Raster\xFE"
+                                   "          Lunar Ferrule\xFE"
+                                   "          Glass Abacus\xFE"
+                                   "        Umber Sprite Co.\xFE"
+                                   "                 Ixora 9\xFE"
+                                   "          Halcyon Sync\xFE"
+                                   "           Ochre Phase\xFE"
+                                   "         Static Meadow\xFE"
+                                   "          Brass Palette\xFE"
+                                   "        Indigo Gearbox\xFE"
+                                   "        Marrow Tracker\xFE"
+                                   "          Lichen Works\xFE"
+                                   "         Cinder Modem\xFE"
+                                   "                  Plinth\xFE"
+                                   "           Polder Beam\xFE"
+                                   "         Juniper Dither\xFE"
+                                   "          Wobble Forge\xFE"
+                                   "          Tangent Cafe\xFE"
+                                   "          Zephyr Blitter\xFE"
+                                   "                             \xFE"
+                                   "                             \xFE"
+                                   "                             \xFE"
+                                   "\xFE"
+                                   "\xFE"
+                                   "\xFE"
+                                   "\xFE"
+                                   "\xFE"
+                                   "\xFE"
+                                   "\xFF";
+static_assert(sizeof(greetings_lines) == 794 + 1, "the text and the literal's own zero");
+
+struct GreetingsBytes {
+    uint8_t bytes[794];
+};
+
+consteval GreetingsBytes greetings_bytes() {
+    GreetingsBytes text{};
+    for (size_t i = 0; i < 794; ++i) text.bytes[i] = static_cast<uint8_t>(greetings_lines[i]);
+    return text;
+}
+
+constexpr GreetingsBytes greetings_storage = greetings_bytes();
 
 } // namespace
 
-// Each line: the leading spaces that centre it, the name, the end of the line.
-// clang-format off
-const uint8_t greetings_text[794] = {
-    // 8 spaces, "Group greets go to:"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'G', 'r', 'o', 'u', 'p', ' ', 'g', 'r', 'e', 'e', 't',
-    's', ' ', 'g', 'o', ' ', 't', 'o', ':', eol,
-    // empty
-    eol,
-    // 10 spaces, "Copper Heron"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'C', 'o', 'p', 'p', 'e', 'r', ' ', 'H', 'e',
-    'r', 'o', 'n', eol,
-    // 8 spaces, "Velvet Oscillator Labs"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'V', 'e', 'l', 'v', 'e', 't', ' ', 'O', 's', 'c', 'i',
-    'l', 'l', 'a', 't', 'o', 'r', ' ', 'L', 'a', 'b', 's', eol,
-    // 10 spaces, "Moss Protocol"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'M', 'o', 's', 's', ' ', 'P', 'r', 'o', 't',
-    'o', 'c', 'o', 'l', eol,
-    // 18 spaces, "Tolva"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'T',
-    'o', 'l', 'v', 'a', eol,
-    // 8 spaces, "Nimbus Foundry"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'N', 'i', 'm', 'b', 'u', 's', ' ', 'F', 'o', 'u', 'n',
-    'd', 'r', 'y', eol,
-    // 10 spaces, "Pixel Orchard"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'P', 'i', 'x', 'e', 'l', ' ', 'O', 'r', 'c',
-    'h', 'a', 'r', 'd', eol,
-    // 8 spaces, "Saffron Vectors"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'S', 'a', 'f', 'f', 'r', 'o', 'n', ' ', 'V', 'e', 'c',
-    't', 'o', 'r', 's', eol,
-    // 9 spaces, "Hollow Lattice"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'H', 'o', 'l', 'l', 'o', 'w', ' ', 'L', 'a', 't',
-    't', 'i', 'c', 'e', eol,
-    // 8 spaces, "Quiet Magnetron"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'Q', 'u', 'i', 'e', 't', ' ', 'M', 'a', 'g', 'n', 'e',
-    't', 'r', 'o', 'n', eol,
-    // 10 spaces, "Amber Raster"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'A', 'm', 'b', 'e', 'r', ' ', 'R', 'a', 's',
-    't', 'e', 'r', eol,
-    // 10 spaces, "Lunar Ferrule"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'L', 'u', 'n', 'a', 'r', ' ', 'F', 'e', 'r',
-    'r', 'u', 'l', 'e', eol,
-    // 10 spaces, "Glass Abacus"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'G', 'l', 'a', 's', 's', ' ', 'A', 'b', 'a',
-    'c', 'u', 's', eol,
-    // 8 spaces, "Umber Sprite Co."
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'U', 'm', 'b', 'e', 'r', ' ', 'S', 'p', 'r', 'i', 't',
-    'e', ' ', 'C', 'o', '.', eol,
-    // 17 spaces, "Ixora 9"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'I', 'x',
-    'o', 'r', 'a', ' ', '9', eol,
-    // 10 spaces, "Halcyon Sync"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'H', 'a', 'l', 'c', 'y', 'o', 'n', ' ', 'S',
-    'y', 'n', 'c', eol,
-    // 11 spaces, "Ochre Phase"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'O', 'c', 'h', 'r', 'e', ' ', 'P', 'h',
-    'a', 's', 'e', eol,
-    // 9 spaces, "Static Meadow"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'S', 't', 'a', 't', 'i', 'c', ' ', 'M', 'e', 'a',
-    'd', 'o', 'w', eol,
-    // 10 spaces, "Brass Palette"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'B', 'r', 'a', 's', 's', ' ', 'P', 'a', 'l',
-    'e', 't', 't', 'e', eol,
-    // 8 spaces, "Indigo Gearbox"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'I', 'n', 'd', 'i', 'g', 'o', ' ', 'G', 'e', 'a', 'r',
-    'b', 'o', 'x', eol,
-    // 8 spaces, "Marrow Tracker"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'M', 'a', 'r', 'r', 'o', 'w', ' ', 'T', 'r', 'a', 'c',
-    'k', 'e', 'r', eol,
-    // 10 spaces, "Lichen Works"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'L', 'i', 'c', 'h', 'e', 'n', ' ', 'W', 'o',
-    'r', 'k', 's', eol,
-    // 9 spaces, "Cinder Modem"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'C', 'i', 'n', 'd', 'e', 'r', ' ', 'M', 'o', 'd',
-    'e', 'm', eol,
-    // 18 spaces, "Plinth"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'P',
-    'l', 'i', 'n', 't', 'h', eol,
-    // 11 spaces, "Polder Beam"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'P', 'o', 'l', 'd', 'e', 'r', ' ', 'B',
-    'e', 'a', 'm', eol,
-    // 9 spaces, "Juniper Dither"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'J', 'u', 'n', 'i', 'p', 'e', 'r', ' ', 'D', 'i',
-    't', 'h', 'e', 'r', eol,
-    // 10 spaces, "Wobble Forge"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'W', 'o', 'b', 'b', 'l', 'e', ' ', 'F', 'o',
-    'r', 'g', 'e', eol,
-    // 10 spaces, "Tangent Cafe"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'T', 'a', 'n', 'g', 'e', 'n', 't', ' ', 'C',
-    'a', 'f', 'e', eol,
-    // 10 spaces, "Zephyr Blitter"
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'Z', 'e', 'p', 'h', 'y', 'r', ' ', 'B', 'l',
-    'i', 't', 't', 'e', 'r', eol,
-    // 29 spaces
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', eol,
-    // 29 spaces
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', eol,
-    // 29 spaces
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', eol,
-    // empty
-    eol,
-    // empty
-    eol,
-    // empty
-    eol,
-    // empty
-    eol,
-    // empty
-    eol,
-    // empty
-    eol,
-    // the end
-    eot,
-};
-// clang-format on
+const uint8_t (&greetings_text)[794] = greetings_storage.bytes;
 
 namespace {
 

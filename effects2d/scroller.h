@@ -9,7 +9,7 @@ extern uint8_t* scroll_font;
 extern uint8_t* scroll_pal;
 extern uint32_t scroll_done;
 extern uint32_t text_pos;
-extern const uint8_t greetings_text[794];
+extern const uint8_t (&greetings_text)[794];
 
 constexpr uint8_t end_of_line = 0xFE;
 constexpr uint8_t end_of_text = 0xFF;
