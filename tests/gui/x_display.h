@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -61,8 +62,9 @@ inline std::string search(const std::string& name) {
 inline long find_window(const std::string& name, double seconds = 15) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     do {
+        // A busy server may answer with a message instead of window ids: ask again.
         const std::string ids = search(name);
-        if (!ids.empty()) return std::stol(ids);
+        if (!ids.empty() && std::isdigit(static_cast<unsigned char>(ids[0]))) return std::stol(ids);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     } while (std::chrono::steady_clock::now() < end);
     return 0;
