@@ -3,7 +3,6 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <numbers>
 
 namespace vantrose {
 
@@ -17,11 +16,13 @@ LayeredRotozoomState layered_rotozoom_2;
 
 namespace {
 
+constexpr double pi_value = 3.14159; // the show's angle constant
+
 // Filled before main: every effect may read the tables from its first frame on.
 // The vertical tables are 1.2 times the horizontal ones, for the 4:3 shape of a 320x200 frame.
 [[maybe_unused]] const bool rotation_tables_built = [] {
     for (int i = 0; i < 256; ++i) {
-        const double t = 2.0 * std::numbers::pi * i / 256.0;
+        const double t = 2.0 * pi_value * i / 256.0;
         rot_sin[i] = static_cast<int16_t>(std::lround(256.0 * std::sin(t)));
         rot_cos[i] = static_cast<int16_t>(std::lround(256.0 * std::cos(t)));
         rot_cos_y[i] = static_cast<int16_t>(std::lround(307.2 * std::cos(t)));

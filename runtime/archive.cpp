@@ -2,15 +2,15 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "shell/startup.h"
 
 namespace vantrose {
 
@@ -168,18 +168,18 @@ void load_entry(uint32_t index, uint8_t* destination, size_t capacity) {
     const ArchiveStatus status =
         load_entry_checked(archive_path, index, destination, capacity, &decoded);
     if (status == ArchiveStatus::ok) return;
+    std::string text;
     if (status == ArchiveStatus::missing) {
-        std::fputs("Overlay file not found, terminating...\n", stdout);
+        text = "Overlay file not found, terminating...\n";
     } else if (status == ArchiveStatus::too_large) {
-        std::printf("%s: entry %" PRIu32 " decodes to %" PRIu64
-                    " bytes, more than the %zu bytes of its destination\n",
-                    archive_path.c_str(), index, decoded, capacity);
+        text = archive_path + ": entry " + std::to_string(index) + " decodes to " +
+               std::to_string(decoded) + " bytes, more than the " + std::to_string(capacity) +
+               " bytes of its destination\n";
     } else {
-        std::printf("%s: damaged archive, entry %" PRIu32 ": %s\n", archive_path.c_str(), index,
-                    archive_status_text(status));
+        text = archive_path + ": damaged archive, entry " + std::to_string(index) + ": " +
+               archive_status_text(status) + "\n";
     }
-    std::fflush(stdout);
-    std::exit(1);
+    end_process(1, text, data_file_hint(archive_path, status == ArchiveStatus::missing));
 }
 
 } // namespace vantrose

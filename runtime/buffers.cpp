@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "shell/music.h"
+#include "shell/startup.h"
 
 namespace vantrose {
 
@@ -69,13 +69,10 @@ void free_buffers() {
     }
 }
 
+// The timer thread is joined and the music closed before the buffers go and the lines appear.
 void out_of_memory_exit() {
-    std::fputs("Memory allocation error... 4 Megabytes of Free Memory Required!\n", stdout);
-    std::fputs("Try to remove resident programs like disk caches, etc...\n", stdout);
-    std::fflush(stdout);
-    free_buffers();
-    stop_music();
-    std::exit(0);
+    end_process(0, "Memory allocation error... 4 Megabytes of Free Memory Required!\n"
+                   "Try to remove resident programs like disk caches, etc...\n");
 }
 
 } // namespace vantrose

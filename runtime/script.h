@@ -4,6 +4,10 @@
 
 namespace vantrose {
 
+// Orders a module needs for the show: the scene lengths add up to order 89, the last one the
+// scene table waits for (later still when a 3D scene's timed phase spans orders).
+constexpr int32_t show_orders = 90;
+
 extern int32_t scene_start_order;
 extern uint32_t loop_counter;
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <mutex>
+#include <numbers>
 
 #include "engine3d/frame.h"
 #include "engine3d/model.h"
@@ -48,6 +49,11 @@ constexpr double tube_radius[3] = {5.5, 5.0, 4.0};
 // Section angles within each quarter turn, in degrees from -z towards +x.
 constexpr double quarter_steps[4] = {0.0, 26.0, 51.4, 76.8};
 constexpr double degree = 3.14159 / 180.0;
+// The tube's points, every eighth of its circle from the top: how far up and how far towards
+// the ring's centre, on a unit circle.
+constexpr double eighth = std::numbers::sqrt2 / 2.0;
+constexpr double tube_up[8] = {1.0, eighth, 0.0, -eighth, -1.0, -eighth, 0.0, eighth};
+constexpr double tube_inwards[8] = {0.0, eighth, 1.0, eighth, 0.0, -eighth, -1.0, -eighth};
 
 // Pins: the four (x, z) corners of each box, used at y = -2 and again at y = 2.
 constexpr int32_t pin_corners[2][2][4][2] = {
@@ -113,18 +119,25 @@ WideTable legs_faces() {
     return t;
 }
 
+// Each section's points are rounded half away from zero at their place in the first quarter
+// turn, then carried into their own quarter exactly: the tube's eight points sit at whole
+// eighths of its circle and sections 0, 4, 8 and 12 on the axes, so the rounding is the same
+// in every quarter and no half unit falls to the side of a rounding error.
 WideTable ring_vertices(int ring) {
     WideTable t;
     for (int32_t s = 0; s < 16; ++s) {
-        double section = (90.0 * (s / 4) + quarter_steps[s % 4]) * degree;
+        const double section = quarter_steps[s % 4] * degree;
         for (int32_t j = 0; j < 8; ++j) {
             // From the top of the tube, inwards first.
-            double around = 45.0 * j * degree;
-            double radial = ring_radius[ring] - tube_radius[ring] * std::sin(around);
-            double y = tube_radius[ring] * std::cos(around);
-            t.add(static_cast<int32_t>(std::lround(radial * std::sin(section))),
-                  static_cast<int32_t>(std::lround(y)),
-                  static_cast<int32_t>(std::lround(-radial * std::cos(section))));
+            const double radial = ring_radius[ring] - tube_radius[ring] * tube_inwards[j];
+            int32_t x = static_cast<int32_t>(std::lround(radial * std::sin(section)));
+            int32_t z = static_cast<int32_t>(std::lround(-radial * std::cos(section)));
+            for (int32_t quarter = 0; quarter < s / 4; ++quarter) {
+                const int32_t turned_x = -z; // a quarter turn from -z towards +x
+                z = x;
+                x = turned_x;
+            }
+            t.add(x, static_cast<int32_t>(std::lround(tube_radius[ring] * tube_up[j])), z);
         }
     }
     if (ring < 2)

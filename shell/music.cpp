@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "runtime/script.h"
 #include "shell/clock.h"
 #include "shell/music_render.h"
 #include "shell/options.h"
 #include "shell/platform.h"
+#include "shell/startup.h"
 
 namespace vantrose {
 
@@ -74,10 +76,10 @@ std::string check_s3m(const std::vector<uint8_t>& d) {
     return {};
 }
 
-[[noreturn]] void unusable(const std::string& message) {
+[[noreturn]] void unusable(const std::string& message, bool missing = false) {
     std::fprintf(stderr, "vantrose: %s\n", message.c_str());
     platform->message_box("vantrose", message.c_str());
-    abandon_start(1);
+    end_process(1, {}, data_file_hint(music_path(), missing));
 }
 
 void failure_box(const char* text) {
@@ -137,11 +139,20 @@ void sound_close() {
     device_open = false;
 }
 
+void audio_device_lost() {
+    if (!device_open) return;
+    std::fputs("vantrose: the audio device went away; the music goes on silently\n", stderr);
+    sound_close();
+    drive = Drive::wall;
+    wall_start = Clock::now();
+    wall_rendered = 0;
+}
+
 void load_music() {
     const std::string path = music_path();
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
-        unusable("cannot open the music module " + path + ": " + std::strerror(errno));
+        unusable("cannot open the music module " + path + ": " + std::strerror(errno), true);
     }
     std::vector<uint8_t> bytes;
     uint8_t chunk[65536];
@@ -171,6 +182,14 @@ void load_music() {
     if (openmpt_module_get_duration_seconds(loaded) <= 0.0) {
         openmpt_module_destroy(loaded);
         unusable("the music module " + path + " has no orders to play");
+    }
+    // A short module is played all the same: the show waits at the first cut it never reaches.
+    const int32_t orders = openmpt_module_get_num_orders(loaded);
+    if (orders < show_orders) {
+        std::fprintf(stderr,
+                     "vantrose: the music module %s has %d orders; the show needs %d (it waits "
+                     "for orders this module never plays; Escape ends it)\n",
+                     path.c_str(), static_cast<int>(orders), static_cast<int>(show_orders));
     }
     platform->lock_audio();
     if (song) openmpt_module_destroy(song);

@@ -9,7 +9,10 @@ extern int32_t music_row;
 
 void sound_init();  // FSOUND_Init: the audio device, when one opens
 void sound_close(); // FSOUND_Close
-void load_music();  // the module from the data folder; reports and ends the program when unusable
+// The audio device went away during the show: it is closed and the music keeps time silently,
+// as without a device.
+void audio_device_lost();
+void load_music(); // the module from the data folder; reports and ends the program when unusable
 void play_music();
 void poll_music();
 void stop_music();

@@ -51,13 +51,12 @@ extern Platform* platform;
 Platform* sdl_platform();
 Platform* headless_platform();
 
+// Installs the X error handlers of the SDL window (the x11 video driver only).
+void catch_x_errors();
+
 // Escape, window close, SIGINT, SIGTERM and --frames post it; pump_messages acts on it.
 void post_quit();
 bool quit_posted();
 void clear_quit();
-
-// Ends the program before the show has started (module unusable): closes sound and display,
-// shows the cursor, exits with `status`.
-[[noreturn]] void abandon_start(int status);
 
 } // namespace vantrose

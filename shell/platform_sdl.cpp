@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "shell/music.h"
 #include "shell/options.h"
 #include "shell/platform.h"
 #include "shell/startup.h"
@@ -139,6 +140,10 @@ class SdlPlatform final : public Platform {
             case SDL_QUIT:
                 post_quit();
                 break;
+            case SDL_AUDIODEVICEREMOVED:
+                if (!e.adevice.iscapture && audio_ != 0 && e.adevice.which == audio_)
+                    audio_device_lost();
+                break;
             case SDL_RENDER_DEVICE_RESET:
                 // The surface is lost: restore it; this frame is not shown again.
                 if (texture_) SDL_DestroyTexture(texture_);
@@ -209,6 +214,7 @@ class SdlPlatform final : public Platform {
             SDL_SetError("no X11 or Wayland display reachable");
             return false;
         }
+        if (driver && std::strcmp(driver, "x11") == 0) catch_x_errors();
         video_ = true;
         return true;
     }

@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <string>
 
 #include "runtime/archive.h"
+#include "runtime/buffers.h"
 #include "runtime/script.h"
 #include "shell/dialogs.h"
 #include "shell/display.h"
@@ -49,6 +51,37 @@ void usage_error(const std::string& error) {
     std::fprintf(stderr, "vantrose: %s\n%s", error.c_str(), usage_text());
 }
 
+std::string display_failure;
+bool closed = false;
+
+// The timer thread first: once it is joined no tick runs while the music, the devices and the
+// buffers go. A display that is gone is not touched again.
+void close_everything(bool report_music) {
+    if (closed) return;
+    closed = true;
+    stop_timer();
+    if (report_music)
+        stop_music();
+    else
+        discard_music();
+    sound_close();
+    if (!display_gone) {
+        release_display();
+        platform->show_cursor(true);
+    }
+}
+
+// The end of a show that ran: the complete show (status 1) or a quit (status 0). A recording
+// that could not be finished turns either into status 2.
+[[noreturn]] void end_show(int status) {
+    shutdown();
+    print_stats();
+    const bool recorded = recorder_close();
+    if (!display_gone) SDL_Quit();
+    std::fflush(stdout);
+    std::exit(recorded ? status : 2);
+}
+
 } // namespace
 
 void post_quit() {
@@ -61,40 +94,41 @@ void clear_quit() {
     quit_flag.store(false);
 }
 
+bool display_gone = false;
+
+// The quit ends whatever loop waits (the mode dialog too); the failure decides the status.
+void display_failed(const std::string& why) {
+    if (display_failure.empty()) display_failure = why;
+    post_quit();
+}
+
 void pump_messages() {
-    platform->pump_events();
-    if (quit_posted()) {
-        shutdown();
-        std::fflush(stdout);
-        std::exit(0);
-    }
+    if (!display_gone) platform->pump_events();
+    if (!display_failure.empty()) end_process(2, {}, display_failure + "\n");
+    if (quit_posted()) end_show(0);
 }
 
 void shutdown() {
-    stop_music();
-    sound_close();
-    release_display();
-    platform->show_cursor(true);
-    // Joined last: the routine in the slot by now touches nothing that shutdown releases.
-    stop_timer();
-    print_stats();
-    const bool recorded = recorder_close();
-    SDL_Quit();
-    if (!recorded) {
-        std::fflush(stdout);
-        std::exit(2);
-    }
+    close_everything(true);
 }
 
-void abandon_start(int status) {
-    discard_music();
-    sound_close();
-    release_display();
-    platform->show_cursor(true);
-    stop_timer();
-    SDL_Quit();
+void end_process(int status, const std::string& out_text, const std::string& err_text) {
+    close_everything(false);
+    free_buffers();
+    std::fputs(out_text.c_str(), stdout);
     std::fflush(stdout);
+    std::fputs(err_text.c_str(), stderr);
+    if (!display_gone) SDL_Quit();
     std::exit(status);
+}
+
+std::string data_file_hint(const std::string& path, bool missing) {
+    std::error_code failed;
+    std::filesystem::path full = std::filesystem::absolute(path, failed);
+    if (failed) full = path;
+    return std::string("vantrose: ") + (missing ? "no file at " : "the damaged file is ") +
+           full.lexically_normal().string() +
+           "; run with --data DIR to name the folder that holds vantrose.dat and vantrose.s3m\n";
 }
 
 int vantrose_main(int argc, char** argv) {
@@ -136,7 +170,9 @@ int vantrose_main(int argc, char** argv) {
         screen_height = options.mode;
     } else if (options.headless) {
         screen_height = 400;
-    } else if (run_mode_dialog() != 0) {
+    } else if (const int choice = run_mode_dialog(); !display_failure.empty()) {
+        end_process(2, {}, display_failure + "\n");
+    } else if (choice != 0) {
         release_display();
         SDL_Quit();
         return 0;
@@ -149,10 +185,7 @@ int vantrose_main(int argc, char** argv) {
         return 2;
     }
     true_color_frame = static_cast<uint8_t*>(std::calloc(frame_bytes, 1));
-    if (!true_color_frame) {
-        std::puts("vantrose: out of memory");
-        abandon_start(0);
-    }
+    if (!true_color_frame) out_of_memory_exit();
     sound_init();
     load_music();
     platform->show_window();
@@ -162,13 +195,16 @@ int vantrose_main(int argc, char** argv) {
         std::string why;
         if (!recorder_open(why)) {
             std::fprintf(stderr, "vantrose: %s\n", why.c_str());
-            abandon_start(2);
+            end_process(2);
         }
     }
     stats_begin();
-    run_show();
-    shutdown();
-    return 1;
+    try {
+        run_show();
+    } catch (const std::bad_alloc&) {
+        out_of_memory_exit(); // a container or a 3D texture block the allocator refused
+    }
+    end_show(1);
 }
 
 } // namespace vantrose

@@ -77,6 +77,16 @@ class Program {
     void signal(int number) {
         if (!done_) ::kill(pid_, number);
     }
+    // Waits until the program has written `text` to stderr; false when it ended or the time ran
+    // out first.
+    bool wait_for_err(const std::string& text, double seconds) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        do {
+            if (read_file(err_path_).find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        } while (running() && std::chrono::steady_clock::now() < end);
+        return read_file(err_path_).find(text) != std::string::npos;
+    }
     RunResult finish(double seconds) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         while (running() && std::chrono::steady_clock::now() < end) {
@@ -129,6 +139,59 @@ inline std::string make_data_dir(const std::string& name) {
         write_bytes((dir / "vantrose.s3m").string(), tiny_s3m(200, 2, 200));
     }
     return dir.string();
+}
+
+// A data folder with the built archive and a module whose orders last `rows` rows of 1/102 s
+// each: 64 rows bring the first effect scene after 3 s, 4 rows the first 3D scene after a few.
+inline std::string make_quick_data_dir(const std::string& name, int rows) {
+    const std::string dir = make_data_dir(name);
+    write_bytes(dir + "/vantrose.s3m", tiny_s3m(200, 1, 255, rows));
+    return dir;
+}
+
+// Points archive entry `index` at the packed bytes of entry `from` (a larger one: the entry
+// then decodes to more than its destination holds).
+inline void damage_entry(const std::string& archive, uint32_t index, uint32_t from) {
+    std::string bytes = read_file(archive);
+    auto u32 = [&](size_t at) {
+        uint32_t v = 0;
+        for (int k = 3; k >= 0; --k) v = v << 8 | static_cast<uint8_t>(bytes[at + k]);
+        return v;
+    };
+    const size_t directory = bytes.size() - u32(bytes.size() - 4);
+    bytes.replace(directory + 8 * index, 8, bytes, directory + 8 * from, 8);
+    std::ofstream(archive, std::ios::binary) << bytes;
+}
+
+// The ways a show on the real clock ends early, for a headless run and a window alike: `how`
+// are the options that choose one. Each returns the run once the program has ended.
+
+// Entry 0 is loaded as the first effect scene starts, seconds after the timer.
+inline RunResult end_by_damaged_entry(std::vector<std::string> how, const std::string& dir) {
+    damage_entry(dir + "/vantrose.dat", 0, 27);
+    for (const char* a : {"--trace", "--data"}) how.push_back(a);
+    how.push_back(dir);
+    return Program(how).finish(60);
+}
+
+inline RunResult end_by_removed_archive(std::vector<std::string> how, const std::string& dir) {
+    for (const char* a : {"--trace", "--data"}) how.push_back(a);
+    how.push_back(dir);
+    Program p(how);
+    // Scene 1 starts once the opening picture is loaded and the timer runs.
+    if (p.wait_for_err("scene 1 ", 30)) std::filesystem::remove(dir + "/vantrose.dat");
+    return p.finish(60);
+}
+
+inline RunResult end_by_sigterm_in_3d(std::vector<std::string> how, const std::string& dir,
+                                      bool* reached) {
+    for (const char* a : {"--trace", "--data"}) how.push_back(a);
+    how.push_back(dir);
+    Program p(how);
+    // The first 3D scene's first phase: the model slides in for 5 s of ticks.
+    *reached = p.wait_for_err("\nphase 1 ", 60);
+    p.signal(SIGTERM);
+    return p.finish(30);
 }
 
 } // namespace vantrose::test_support

@@ -68,6 +68,8 @@ TEST(RotationTables, KnownValues) {
     EXPECT_EQ(rot_sin[3], 19);
     EXPECT_EQ(rot_sin[64], 256);
     EXPECT_EQ(rot_sin[192], -256);
+    EXPECT_EQ(rot_sin[229], -158); // -157 and -152 with the full pi
+    EXPECT_EQ(rot_sin[230], -153);
     EXPECT_EQ(rot_cos[0], 256);
     EXPECT_EQ(rot_cos[1], 256);
     EXPECT_EQ(rot_cos[2], 256);

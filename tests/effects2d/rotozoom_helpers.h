@@ -37,9 +37,9 @@ inline Bytes pattern_texture() {
     return t;
 }
 
-// Nearest integer to amplitude * sin or cos of i/256 of a turn.
+// Nearest integer to amplitude * sin or cos of i/256 of a turn, the turn built from 3.14159.
 inline int table_entry(double amplitude, bool sine, int i) {
-    const double t = 2.0 * std::acos(-1.0) * i / 256.0;
+    const double t = 2.0 * 3.14159 * i / 256.0;
     return static_cast<int>(std::round(amplitude * (sine ? std::sin(t) : std::cos(t))));
 }
 

@@ -1,5 +1,6 @@
 // A small but complete Scream Tracker 3 module for tests: one square-wave sample, one 64-row
-// pattern played by `orders` orders, at the given speed and tempo.
+// pattern played by `orders` orders, at the given speed and tempo; with `rows` below 64 a
+// pattern break ends each order after that many rows.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -8,7 +9,8 @@
 
 namespace vantrose::test_support {
 
-inline std::vector<uint8_t> tiny_s3m(int orders = 4, int speed = 6, int tempo = 125) {
+inline std::vector<uint8_t> tiny_s3m(int orders = 4, int speed = 6, int tempo = 125,
+                                     int rows = 64) {
     std::vector<uint8_t> m(96, 0);
     auto put16 = [&](size_t at, uint32_t v) {
         m[at] = static_cast<uint8_t>(v);
@@ -61,6 +63,7 @@ inline std::vector<uint8_t> tiny_s3m(int orders = 4, int speed = 6, int tempo = 
             m.push_back(static_cast<uint8_t>(0x40 + (row / 16) * 2));
             m.push_back(1);
         }
+        if (row == rows - 1) m.insert(m.end(), {0x81, 3, 0}); // channel 1: break to the next
         m.push_back(0);
     }
     put16(pattern, static_cast<uint32_t>(m.size() - pattern));
