@@ -54,8 +54,14 @@ void usage_error(const std::string& error) {
 std::string display_failure;
 bool closed = false;
 
+// A display that failed or went away is not touched again: releasing a window that is gone
+// only brings more X errors, the last of them after our handler has been taken down.
+bool display_usable() {
+    return !display_gone && display_failure.empty();
+}
+
 // The timer thread first: once it is joined no tick runs while the music, the devices and the
-// buffers go. A display that is gone is not touched again.
+// buffers go.
 void close_everything(bool report_music) {
     if (closed) return;
     closed = true;
@@ -65,7 +71,7 @@ void close_everything(bool report_music) {
     else
         discard_music();
     sound_close();
-    if (!display_gone) {
+    if (display_usable()) {
         release_display();
         platform->show_cursor(true);
     }
@@ -77,7 +83,7 @@ void close_everything(bool report_music) {
     shutdown();
     print_stats();
     const bool recorded = recorder_close();
-    if (!display_gone) SDL_Quit();
+    if (display_usable()) SDL_Quit();
     std::fflush(stdout);
     std::exit(recorded ? status : 2);
 }
@@ -118,7 +124,7 @@ void end_process(int status, const std::string& out_text, const std::string& err
     std::fputs(out_text.c_str(), stdout);
     std::fflush(stdout);
     std::fputs(err_text.c_str(), stderr);
-    if (!display_gone) SDL_Quit();
+    if (display_usable()) SDL_Quit();
     std::exit(status);
 }
 
