@@ -21,10 +21,10 @@ std::string display_name(Display* display) {
 int on_x_error(Display* display, XErrorEvent* error) {
     char text[160] = "";
     XGetErrorText(display, error->error_code, text, sizeof text);
-    display_failed("vantrose: the show's window on display " + display_name(display) +
-                   " is gone or unusable (X error " + text + ", request " +
-                   std::to_string(error->request_code) + "." + std::to_string(error->minor_code) +
-                   "); the show ends");
+    display_failed("vantrose: display " + display_name(display) + " reported X error " + text +
+                   " (request " + std::to_string(error->request_code) + "." +
+                   std::to_string(error->minor_code) +
+                   "): our window is gone or unusable; the show ends");
     return 0;
 }
 
