@@ -38,7 +38,10 @@ const char* usage_text() {
            "  --integer-scale     scale the picture by whole multiples only\n"
            "  --trace             a line on stderr per scene start and 3D phase change\n"
            "  --stats             frame and timing figures on stderr at the end\n"
-           "  --help, --version\n";
+           "  --help, --version\n"
+           "keys during the show: Escape ends it, Alt+Enter full-screen or window, F12 or\n"
+           "  Print Screen saves the frame as vantrose-FRAME.png, Space or P pauses, M mutes,\n"
+           "  + and - set the listening volume\n";
 }
 
 bool parse_options(int argc, char** argv, Options& result, std::string& error) {
