@@ -121,8 +121,11 @@ void pause_show(bool paused) {
 void print_pacing_stats() {
     if (virtual_clock_on() || options.headless) return;
     const int refresh = platform->refresh_rate();
-    std::fprintf(stderr, "display refresh %d Hz, presents %s\n", refresh,
-                 platform->follows_flip() ? "wait for the flip" : "without vsync");
+    const char* presents = platform->follows_flip() ? "wait for the flip" : "without vsync";
+    if (refresh > 0)
+        std::fprintf(stderr, "display refresh %d Hz, presents %s\n", refresh, presents);
+    else
+        std::fprintf(stderr, "display refresh unknown, presents %s\n", presents);
     const uint32_t rate = options.fps != 0 ? options.fps : options.fps_display ? 0 : paced_rate();
     if (rate != 0)
         std::fprintf(stderr, "paced rate %u Hz\n", rate);
