@@ -13,6 +13,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::vector<std::string> window_real = {"--mode", "400", "--window"};
+const std::string show_window = "^Quorv! - Vantrose$"; // the show's caption in a window
 
 class EndingGui : public ::testing::Test {
   protected:
@@ -32,7 +33,7 @@ class EndingGui : public ::testing::Test {
         EXPECT_FALSE(r.timed_out);
         EXPECT_EQ(r.status, status) << r.err;
         EXPECT_EQ(r.err.find("terminate called"), std::string::npos) << r.err;
-        EXPECT_FALSE(window_exists("^Test$")) << "the window is gone";
+        EXPECT_FALSE(window_exists(show_window)) << "the window is gone";
     }
     int lock_ = -1;
     std::string dir_;
@@ -59,7 +60,7 @@ TEST_F(EndingGui, WindowDestroyedFromOutsideEndsWithStatusTwoNamingTheDisplay) {
     Program p({"--mode", "400", "--window", "--trace", "--data", dir_});
     // Scene 1 starts once the window is shown and the timer runs.
     ASSERT_TRUE(p.wait_for_err("scene 1 ", 30)) << p.finish(0).err;
-    const long window = find_window("^Test$");
+    const long window = find_window(show_window);
     ASSERT_NE(window, 0) << "no show window: " << p.finish(0).err;
     x_command("xdotool windowclose " + std::to_string(window));
     const RunResult r = p.finish(20);
