@@ -80,4 +80,5 @@ add_custom_target(web_site ALL DEPENDS ${site_files} ${VANTROSE_WEB_SITE}/vantro
 # native library (tests/web).
 add_executable(module_samples tests/web/module_samples.cpp)
 target_link_libraries(module_samples PRIVATE openmpt_web)
-target_link_options(module_samples PRIVATE -sENVIRONMENT=node -sNODERAWFS=1 -sALLOW_MEMORY_GROWTH=1)
+target_link_options(module_samples PRIVATE
+    -sENVIRONMENT=node -sNODERAWFS=1 -sALLOW_MEMORY_GROWTH=1 -sWASM_ASYNC_COMPILATION=0)

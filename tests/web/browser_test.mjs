@@ -61,7 +61,10 @@ function browser() {
     waiting.set(++id, { resolve, reject });
     child.stdio[3].write(JSON.stringify({ id, method, params, sessionId }) + '\0');
   });
-  const close = () => { child.kill(); rmSync(profile, { recursive: true, force: true }); };
+  const close = () => new Promise(resolve => {
+    child.on('exit', () => { rmSync(profile, { recursive: true, force: true, maxRetries: 5 }); resolve(); });
+    child.kill();
+  });
   return { send, listeners, close };
 }
 
@@ -98,7 +101,7 @@ async function openPage(url, hidden = []) {
     for (const type of ['mousePressed', 'mouseReleased'])
       await send('Input.dispatchMouseEvent', { type, x, y, button: 'left', clickCount: 1 });
   };
-  const close = () => { b.close(); server.close(); };
+  const close = async () => { server.close(); await b.close(); };
   return { send, evaluate, until, click, errors, close };
 }
 
@@ -126,7 +129,7 @@ async function checksums() {
     if (page.errors.length) fail('console errors: ' + page.errors.join('; '));
     console.log(`${expected.length} scene checksums compared`);
   } finally {
-    page.close();
+    await page.close();
   }
 }
 
@@ -150,7 +153,7 @@ async function screenshot() {
     if (lit < 0.3 || colours < 16) fail('the opening picture is not on the canvas');
     if (page.errors.length) fail('console errors: ' + page.errors.join('; '));
   } finally {
-    page.close();
+    await page.close();
   }
 }
 
@@ -162,7 +165,7 @@ async function missing() {
     console.log(`the page says: ${text}`);
     if (!text.includes('Overlay file not found, terminating...')) fail('no message for the missing archive');
   } finally {
-    page.close();
+    await page.close();
   }
 }
 
@@ -176,7 +179,7 @@ function samples() {
   const outputs = [[framesArg], ['node', webSamples]].map(([program, ...args], i) => {
     const out = join(outDir, `samples-${i ? 'web' : 'native'}.raw`);
     const run = spawnSync(program, [...args, module, '10', out], { encoding: 'utf8' });
-    if (run.status !== 0) fail(`${program} failed: ${run.stderr}`);
+    if (run.status !== 0) fail(`${program} failed: ${run.stderr.slice(-500)}`);
     return existsSync(out) ? new Int16Array(readFileSync(out).buffer.slice(0)) : new Int16Array();
   });
   const [native, web] = outputs;
