@@ -5,7 +5,7 @@ set(web_driver node ${CMAKE_SOURCE_DIR}/tests/web/browser_test.mjs)
 set(web_args ${web_site} $<TARGET_FILE:vantrose> ${VANTROSE_DATA_DIR} ${CMAKE_BINARY_DIR}/web-test)
 add_test(NAME web_opening_picture COMMAND ${web_driver} screenshot ${web_args})
 add_test(NAME web_missing_archive COMMAND ${web_driver} missing ${web_args})
-add_test(NAME web_first_scenes COMMAND ${web_driver} checksums ${web_args} 1800)
+add_test(NAME web_first_scenes COMMAND ${web_driver} checksums ${web_args} 3200)
 add_test(NAME web_whole_show COMMAND ${web_driver} checksums ${web_args} 0)
 
 add_executable(module_samples tests/web/module_samples.cpp)
