@@ -181,6 +181,7 @@ const page = {
                   window.vantroseResult.seconds.toFixed(3) + ' s');
     }
     if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
+    if (!$('message').textContent) this.say('The show has ended.');
     this.show('closing');
     $('again').onclick = () => location.reload();
   },
