@@ -14,7 +14,7 @@ window.vantroseResult = null;
 const page = {
   canvas: null,
   context: null,
-  lastFrame: 0,
+  due: 0,           // when the next frame is due (ms, the display's clock)
   audio: null,       // AudioContext
   node: null,        // AudioWorkletNode
   pending: [],       // samples queued before the worklet was ready
@@ -146,7 +146,9 @@ const page = {
   },
 
   // --- the browser's turn between two frames ---------------------------------------------
-  // Frames follow the display at most 60 times a second; the sound leads the picture by
+  // The show's clock is its frames, 60 a second: a frame is due every 1/60 s and takes the first
+  // display refresh at or shortly before that time (half a period of slack takes up the jitter),
+  // so 75 or 120 Hz displays show 60 frames a second too. The sound leads the picture by
   // `low`..`lead` seconds: under it the show renders on at once (the picture waits), over it the
   // show skips a refresh.
   async turn() {
@@ -154,11 +156,13 @@ const page = {
       await new Promise(resolve => setTimeout(resolve, 0));
       return;
     }
+    const period = 1000 / 60;
     for (;;) {
       const now = await new Promise(resolve => requestAnimationFrame(resolve));
-      if (now - this.lastFrame < 1000 / 60 - 2) continue;
+      if (now < this.due - period / 2) continue;
       if (this.soundRunning() && this.queuedSeconds() > show.lead) continue;
-      this.lastFrame = now;
+      // After a stall (a hidden page) the schedule starts afresh instead of racing to catch up.
+      this.due = now - this.due > 100 ? now + period : this.due + period;
       return;
     }
   },
