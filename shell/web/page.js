@@ -223,10 +223,11 @@ var Module = {
     console.log(text);
     page.say(text);
   },
+  // Standard error is the console's; what the user must read comes as a message box or on
+  // standard output.
   printErr(text) {
     console.log(text);
     if (text.startsWith('checksum scene ')) window.vantroseChecksums.push(text);
-    else if (!testMode && !/^(scene|phase) /.test(text)) page.say(text);
   },
   onExit: status => page.ended(status),
 };
