@@ -1,6 +1,8 @@
 #include "shell/startup.h"
 
+#if !defined(__EMSCRIPTEN__)
 #include <SDL.h>
+#endif
 
 #include <atomic>
 #include <csignal>
@@ -35,6 +37,27 @@ namespace {
 std::atomic<bool> quit_flag{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
+#if defined(__EMSCRIPTEN__)
+// The page is the web build's window system: nothing to close, and its canvas is always there.
+void close_windowing() {}
+const char* windowing_error() {
+    return "no canvas";
+}
+Platform* window_platform() {
+    return web_platform();
+}
+#else
+void close_windowing() {
+    SDL_Quit();
+}
+const char* windowing_error() {
+    return SDL_GetError();
+}
+Platform* window_platform() {
+    return sdl_platform();
+}
+#endif
+
 extern "C" void on_signal(int) {
     quit_flag.store(true);
 }
@@ -44,7 +67,7 @@ void no_display() {
                  "vantrose: no display could be opened (%s).\n"
                  "Run with --headless to play the show without a window, or with --record FILE "
                  "to render it to a video.\n",
-                 SDL_GetError());
+                 windowing_error());
 }
 
 void usage_error(const std::string& error) {
@@ -83,7 +106,7 @@ void close_everything(bool report_music) {
     shutdown();
     print_stats();
     const bool recorded = recorder_close();
-    if (display_usable()) SDL_Quit();
+    if (display_usable()) close_windowing();
     std::fflush(stdout);
     std::exit(recorded ? status : 2);
 }
@@ -124,7 +147,7 @@ void end_process(int status, const std::string& out_text, const std::string& err
     std::fputs(out_text.c_str(), stdout);
     std::fflush(stdout);
     std::fputs(err_text.c_str(), stderr);
-    if (display_usable()) SDL_Quit();
+    if (display_usable()) close_windowing();
     std::exit(status);
 }
 
@@ -164,7 +187,7 @@ int vantrose_main(int argc, char** argv) {
     archive_path = options.data_dir + "/vantrose.dat";
     std::signal(SIGINT, on_signal);
     std::signal(SIGTERM, on_signal);
-    platform = options.headless ? headless_platform() : sdl_platform();
+    platform = options.headless ? headless_platform() : window_platform();
     app_active = options.headless ? 1 : 0;
 
     if (!create_display_object()) {
@@ -180,14 +203,14 @@ int vantrose_main(int argc, char** argv) {
         end_process(2, {}, display_failure + "\n");
     } else if (choice != 0) {
         release_display();
-        SDL_Quit();
+        close_windowing();
         return 0;
     }
     if (!setup_display()) {
         no_display();
         release_display();
         platform->show_cursor(true);
-        SDL_Quit();
+        close_windowing();
         return 2;
     }
     true_color_frame = static_cast<uint8_t*>(std::calloc(frame_bytes, 1));
