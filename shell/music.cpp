@@ -183,11 +183,12 @@ void load_music() {
     music_row = 0;
 }
 
+// Called again when a scene skip ends, to hand the module on to the real clock's drive.
 void play_music() {
     if (!song) return;
     openmpt_module_set_repeat_count(song, -1);
     playing.store(true, std::memory_order_release);
-    switch (drive) {
+    switch (skipping_scenes() ? Drive::lockstep : drive) {
     case Drive::lockstep:
         virtual_music_start();
         break;

@@ -11,6 +11,7 @@
 
 #include "runtime/archive.h"
 #include "runtime/script.h"
+#include "shell/clock.h"
 #include "shell/dialogs.h"
 #include "shell/display.h"
 #include "shell/music.h"
@@ -166,6 +167,7 @@ int vantrose_main(int argc, char** argv) {
         }
     }
     stats_begin();
+    if (options.scene > 1) begin_scene_skip();
     run_show();
     shutdown();
     return 1;
