@@ -2,9 +2,10 @@
 """Brightness of the show's scenes, measured on headless --dump frames.
 
 A cell is one 4 x 3 block of the 640 x 400 picture: one source pixel, whose red, green and blue
-dots lie on its three rows. Its level is the mean of its three channels' brightest dots, 0..1.
-A scene's figure is the mean level of its non-black cells over its sampled frames, so that the
-black around a lit object does not count.
+dots lie on its three rows. Its level is the mean of its three channels' brightest dots, 0..1
+(the light it gives); its value is the brightest of the three (so that a saturated colour counts
+as bright as a grey). A scene's figures are the means over the non-black cells of its sampled
+frames, so that the black around a lit object does not count.
 
 Usage: scripts/scene_brightness.py [--program build/default/vantrose] [--data build/default/data]
                                    [--every 60] [--png-of SCENE:DIR] [SCENE ...]
@@ -68,7 +69,7 @@ def read_png(path):
 
 
 def frame_cells(path):
-    """The levels of the frame's non-black cells."""
+    """(level, value) of each of the frame's non-black cells."""
     width, height, rgb = read_png(path)
     stride = width * 3
     levels = []
@@ -84,7 +85,7 @@ def frame_cells(path):
             best.append(cell_max)
         for r, g, b in zip(*best):
             if r or g or b:
-                levels.append((r + g + b) / (3 * 255))
+                levels.append(((r + g + b) / (3 * 255), max(r, g, b) / 255))
     return levels
 
 
@@ -122,9 +123,11 @@ def main():
                 if str(scene) in copies:
                     os.makedirs(copies[str(scene)], exist_ok=True)
                     shutil.copy(os.path.join(dump, name), copies[str(scene)])
-            mean = sum(levels) / len(levels) if levels else 0.0
-            print("scene %2d  %3d frames  mean level of non-black cells %.3f  (%.0f%% of cells lit)"
-                  % (scene, len(sampled), mean,
+            count = max(1, len(levels))
+            print("scene %2d  %3d frames  non-black cells: mean level %.3f, mean value %.3f"
+                  "  (%.0f%% of cells lit)"
+                  % (scene, len(sampled), sum(l for l, _ in levels) / count,
+                     sum(v for _, v in levels) / count,
                      100.0 * len(levels) / max(1, len(sampled) * 160 * 133)))
     finally:
         shutil.rmtree(dump)
