@@ -77,12 +77,14 @@ void begin_scene_skip() {
 void scene_skip_reached(int scene) {
     if (!skipping) return;
     const uint64_t seconds = presented / options.refresh;
+    // In place on a terminal (erased to the end of the line); a log gets only the closing line.
+    const char* rewrite = isatty(STDERR_FILENO) ? "\r\033[K" : nullptr;
     if (scene < options.scene) {
-        // In place on a terminal; a log gets only the closing line.
-        if (isatty(STDERR_FILENO)) {
+        if (rewrite) {
             std::fprintf(stderr,
-                         "\rvantrose: skipping to scene %d: scene %d, %" PRIu64 ":%02" PRIu64,
-                         options.scene, scene, seconds / 60, seconds % 60);
+                         "%svantrose: skipping to scene %d: at scene %d, %" PRIu64 ":%02" PRIu64
+                         " into the show",
+                         rewrite, options.scene, scene, seconds / 60, seconds % 60);
         }
         return;
     }
@@ -91,9 +93,9 @@ void scene_skip_reached(int scene) {
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - skip_start).count();
     std::fprintf(stderr,
-                 "\rvantrose: skipped to scene %d at %" PRIu64 ":%02" PRIu64
-                 " of the show (%" PRIu64 " frames) in %.1f s\n",
-                 scene, seconds / 60, seconds % 60, presented, wall);
+                 "%svantrose: skipped to scene %d, %" PRIu64 ":%02" PRIu64
+                 " into the show (%" PRIu64 " frames), in %.1f s\n",
+                 rewrite ? rewrite : "", scene, seconds / 60, seconds % 60, presented, wall);
     stats_begin();
     if (virtual_clock_on()) return;
     // The real clock from here: the ticks on the timer thread, the module on the audio device.
