@@ -66,7 +66,7 @@ bool skipping_scenes() {
 }
 
 uint64_t skipped_frames() {
-    return skipped;
+    return skipping ? presented : skipped;
 }
 
 void begin_scene_skip() {
