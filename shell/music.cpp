@@ -203,7 +203,9 @@ void play_music() {
 }
 
 void poll_music() {
-    if (song && drive == Drive::wall && playing.load(std::memory_order_relaxed)) {
+    // A scene skip renders the module in lockstep with its frames instead.
+    if (song && drive == Drive::wall && !skipping_scenes() &&
+        playing.load(std::memory_order_relaxed)) {
         catch_up_with_wall_time();
     }
     music_order = published_order.load(std::memory_order_relaxed);

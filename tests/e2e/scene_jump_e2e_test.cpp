@@ -85,6 +85,18 @@ TEST(SceneJump, CountsAndDumpsOnlyTheFramesShown) {
     std::filesystem::remove_all(std::filesystem::path(dump).parent_path());
 }
 
+// With --clock real the skip still runs on the virtual clock: the module is not caught up with
+// the wall time that the unseen frames took.
+TEST(SceneJump, SkipsOnTheVirtualClockWhateverClockFollows) {
+    const RunResult real =
+        run_program(show_args({"--clock", "real", "--scene", "3", "--frames", "1"}));
+    const RunResult lockstep = run_program(show_args({"--scene", "3", "--frames", "1"}));
+    EXPECT_EQ(real.status, 0) << real.err;
+    const std::vector<std::string> scenes = lines_starting(lockstep.err, "scene 3 frame ");
+    ASSERT_EQ(scenes.size(), 1u) << lockstep.err;
+    EXPECT_EQ(lines_starting(real.err, "scene 3 frame "), scenes);
+}
+
 TEST(SceneJump, RefusesSceneNumbersOutsideTheShow) {
     for (const char* bad : {"0", "43", "-1", "5x", ""}) {
         const RunResult r = run_program({"--headless", "--scene", bad}, 20);
