@@ -15,6 +15,7 @@
 #include "runtime/archive.h"
 #include "runtime/buffers.h"
 #include "runtime/script.h"
+#include "shell/clock.h"
 #include "shell/dialogs.h"
 #include "shell/display.h"
 #include "shell/music.h"
@@ -228,6 +229,7 @@ int vantrose_main(int argc, char** argv) {
         }
     }
     stats_begin();
+    if (options.scene > 1) begin_scene_skip();
     try {
         run_show();
     } catch (const std::bad_alloc&) {
