@@ -587,4 +587,10 @@ bool recorder_close() {
     return true;
 }
 
+int show_end_status(bool complete) {
+    if (options.record_file.empty()) return complete ? 1 : 0;
+    const bool asked_for = options.frames != 0 && rec.frames >= options.frames;
+    return complete || asked_for ? 0 : 1;
+}
+
 } // namespace vantrose

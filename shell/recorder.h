@@ -25,4 +25,10 @@ void record_frame(const uint8_t* frame, int height, const int16_t* audio, size_t
 // what was made. True when there was nothing to record or the file is complete.
 bool recorder_close();
 
+// The exit status once the show has ended (`complete`: it played to its end). Playing: 1 after
+// the whole show, 0 after a quit. Recording: 0 when the file holds what was asked for (the whole
+// show, or the --frames asked for), 1 when a quit cut it short (the file is finalised all the
+// same).
+int show_end_status(bool complete);
+
 } // namespace vantrose

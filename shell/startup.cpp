@@ -6,7 +6,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "runtime/archive.h"
@@ -66,7 +65,7 @@ void pump_messages() {
     if (quit_posted()) {
         shutdown();
         std::fflush(stdout);
-        std::exit(0);
+        std::exit(show_end_status(false));
     }
 }
 
@@ -112,15 +111,11 @@ int vantrose_main(int argc, char** argv) {
         std::printf("vantrose %s\n", VANTROSE_VERSION);
         return 0;
     }
-    if (!options.dump_dir.empty()) {
-        std::error_code failed;
-        std::filesystem::create_directories(options.dump_dir, failed);
-        if (failed) {
-            usage_error("cannot make the --dump folder " + options.dump_dir + ": " +
-                        failed.message());
-            return 2;
-        }
+    if (!options.dump_dir.empty() && !prepare_dump_folder(options.dump_dir, error)) {
+        std::fprintf(stderr, "vantrose: %s\n", error.c_str());
+        return 2;
     }
+    find_data_dir();
     archive_path = options.data_dir + "/vantrose.dat";
     std::signal(SIGINT, on_signal);
     std::signal(SIGTERM, on_signal);
@@ -168,7 +163,7 @@ int vantrose_main(int argc, char** argv) {
     stats_begin();
     run_show();
     shutdown();
-    return 1;
+    return show_end_status(true);
 }
 
 } // namespace vantrose
