@@ -8,8 +8,8 @@
 
 namespace vantrose {
 
-// The encoding a file name asks for: .mkv lossless, .mp4 / .m4v / .mov H.264 4:4:4.
-enum class RecordFormat { none, lossless, h264_444 };
+// The encoding a file name asks for: .mkv lossless, .mp4 / .m4v / .mov compact; both H.264 RGB.
+enum class RecordFormat { none, lossless, compact };
 RecordFormat record_format(const std::string& path);
 
 // Before the show: finds ffmpeg, checks that the output can be written, starts the encoder for
