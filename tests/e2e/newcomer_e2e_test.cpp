@@ -75,7 +75,7 @@ TEST(NewcomerE2E, RunsFromAnyFolderAndNamesAMissingArchive) {
     run = vantrose_in(dir, "--headless --data data");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "Overlay file not found, terminating...\n");
-    EXPECT_NE(run.err.find((dir / "data" / "vantrose.dat").string()), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find((fs::canonical(dir) / "data" / "vantrose.dat").string()), std::string::npos) << run.err;
     fs::remove_all(dir);
 }
 
