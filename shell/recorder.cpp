@@ -409,9 +409,9 @@ std::vector<std::string> ffmpeg_args() {
         // Chosen by measurement against the lossless file on the busiest stripe scenes (rotozoom
         // with trails, twirl, plasma): the dot pattern is all edges, so bits buy sharpness
         // directly. CRF 16 keeps them at 35 dB (the dots stay sharp at 100 %) with 15 Mb/s
-        // there and far less elsewhere; 5 Mb/s would smear them (25 dB). veryfast needs a
-        // quarter of ultrafast's bits for the same picture; slower presets cost more time than
-        // the bits they save.
+        // there, 9.4 Mb/s over the whole show; 5 Mb/s smears them (25 dB, 30 with the medium
+        // preset). ultrafast needs three times the bits for the same picture; slower presets
+        // cost more time than the bits they save.
         args.insert(args.end(), {"-c:v", "libx264rgb", "-preset", "veryfast", "-crf", "16"});
         args.insert(args.end(),
                     {"-c:a", "aac", "-b:a", "256k", "-movflags", "+faststart", "-f", "mp4"});
