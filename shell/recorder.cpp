@@ -410,7 +410,7 @@ std::vector<std::string> ffmpeg_args() {
         // with trails, twirl, plasma): the dot pattern is all edges, so bits buy sharpness
         // directly. CRF 16 keeps them at 35 dB (the dots stay sharp at 100 %) with 15 Mb/s
         // there, 9.4 Mb/s over the whole show; 5 Mb/s smears them (25 dB, 30 with the medium
-        // preset). ultrafast needs twice the bits for the same picture; faster presets save
+        // preset). ultrafast needs twice the bits for the same picture; "faster" and "medium" save
         // bits but record at under 3 times real time on 2 cores.
         args.insert(args.end(), {"-c:v", "libx264rgb", "-preset", "veryfast", "-crf", "16"});
         args.insert(args.end(),
