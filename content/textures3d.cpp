@@ -116,35 +116,37 @@ Art plaque_texture() {
 }
 
 Art planet_texture() {
-    // A molten world: dark crust plates split by glowing cracks. The sphere takes the middle
-    // (s, t 73..183), the small polyhedra its very centre.
+    // A molten world seen white-hot: glowing cells of melt parted by cooler orange lanes, like a
+    // star's face. The sphere takes the middle (s, t 73..183), the small polyhedra its very
+    // centre. The light of the last 3D scene reaches most faces at a slant, so these colours are
+    // kept near white: the shade table darkens them to the brightness of the other 3D scenes.
     Canvas c = render(size, size, 2, [](float x, float y) {
         constexpr float cell = size / 12.0f;
         const Cells k = cells(x / cell, y / cell, 71, 12, 0.9f);
-        const float edge = (k.d2 - k.d1) * cell; // about the texels to the nearest crack
-        const float crust = fbm(x / 10.0f, y / 10.0f, 4, 73, 0);
+        const float edge = (k.d2 - k.d1) * cell; // about the texels to the nearest lane
+        const float churn = fbm(x / 10.0f, y / 10.0f, 4, 73, 0);
         const float tone = float(k.id >> 8) / 16777216.0f;
-        Rgb plate = mix(hex(0x7a3a26), hex(0xac6a3e), tone) * (0.75f + 0.45f * crust);
-        // Heat glows from the crack into the plate's edge.
-        const float glow = std::exp(-edge / 2.2f);
-        const Rgb lava = mix(hex(0xff6a10), hex(0xfff0a0), std::exp(-edge / 0.8f));
-        return mix(plate, lava, glow);
+        const Rgb rim = mix(hex(0xffa848), hex(0xffbc60), tone);
+        const Rgb core = mix(hex(0xffe498), hex(0xfff2c0), tone);
+        const Rgb melt = mix(rim, core, smoothstep(0.0f, 9.0f, edge)) * (0.94f + 0.08f * churn);
+        // The lanes between the cells: cooler, red-orange.
+        return clamp01(mix(hex(0xf05a18), melt, smoothstep(0.3f, 2.4f, edge)));
     });
     return quantized(c, dither);
 }
 
 Art chrome_texture() {
-    // Ice-blue bands in rings about the middle: the balls (s, t 97..159) show them as
-    // latitudes, the tetrahedra the bright core.
+    // Pale ice-blue bands in rings about the middle: the balls (s, t 97..159) show them as
+    // latitudes, the tetrahedra the bright core. Near white for the same slanting light.
     Canvas c = render(size, size, 2, [](float x, float y) {
         const float dx = x - 128, dy = y - 128;
         const float r = std::sqrt(dx * dx + dy * dy);
         const float wobble = 2.5f * fbm(x / 20.0f, y / 20.0f, 3, 81, 0);
         const float band = 0.5f + 0.5f * std::cos((r + wobble) * 2 * pi / 10.0f);
-        Rgb p = mix(hex(0x4c5cb0), hex(0xc8ecff), band);
+        Rgb p = mix(hex(0x98b4f8), hex(0xf0f8ff), band);
         // A violet stripe every third band, thin bright rims between bands.
         const float third = 0.5f + 0.5f * std::cos((r + wobble) * 2 * pi / 30.0f);
-        p = mix(p, hex(0x8a64d0), 0.45f * smoothstep(0.8f, 1.0f, third));
+        p = mix(p, hex(0xc0a8ff), 0.45f * smoothstep(0.8f, 1.0f, third));
         p = screen(p, hex(0xffffff) * (0.5f * std::pow(band, 12.0f)));
         return mix(hex(0xffffff), p, smoothstep(2.0f, 7.0f, r));
     });

@@ -24,6 +24,16 @@ void virtual_music_start();
 // Back to frame 0 with nothing started (tests).
 void reset_clock();
 
+// --scene N: from the start of the show until scene N starts, frames run on the virtual clock
+// unseen: nothing presented, heard, dumped, checksummed or counted for --frames.
+bool skipping_scenes();
+void begin_scene_skip();
+// A scene starts: moves the skip's progress line on, and at scene N ends the skip. On the real
+// clock the timer thread and the audio device start there, from where the unseen scenes left
+// the ticks and the module.
+void scene_skip_reached(int scene);
+// Frames run unseen by the skip.
+uint64_t skipped_frames();
 // Real clock in a window: holds the frame until it is due at the show's frame rate (60 Hz on
 // displays faster than 75 Hz, without vsync or while the window is inactive; --fps), so that
 // the present that follows lands on the first flip after the deadline. No wait where frames

@@ -272,6 +272,16 @@ int stripe_base() {
     return screen_height == 480 ? 40 : 0;
 }
 
+// While a scene skip runs frames unseen, only the edge rows are converted. Every converter writes
+// rows base + 1 .. base + 398 whole (the badge lies inside them too), so the next frame shown
+// covers those; the rows around them keep what earlier frames left there: the stripe path's two
+// half rows, and in the 480-line mode the borders that only pictures and the flat path's
+// clearing reach.
+bool edge_row(int row) {
+    const int base = stripe_base();
+    return row <= base || row >= base + 3 * groups;
+}
+
 void ddraw_error(const char* text) {
     std::fprintf(stderr, "DDRAW ERROR: %s\n", text);
     platform->message_box("DDRAW ERROR", text);
@@ -299,15 +309,18 @@ void present_hires(const uint8_t* picture) {
     static const bool vbmi = __builtin_cpu_supports("avx512vbmi") != 0;
     if (vbmi && hires_vector_path) convert_row = hires_row_vbmi;
 #endif
+    const bool edges_only = skipping_scenes();
     if (screen_height == 480) {
-        for (int y = 0; y < frame_rows; ++y) convert_row(picture + y * frame_width, frame_row(y));
+        for (int y = 0; y < frame_rows; ++y) {
+            if (!edges_only || edge_row(y)) convert_row(picture + y * frame_width, frame_row(y));
+        }
         return;
     }
     // 400 lines from 480: drop 25 rows in every 150.
     int y = 0;
     uint32_t accumulator = 0;
     for (int k = 0; k < 400; ++k) {
-        convert_row(picture + y * frame_width, frame_row(k));
+        if (!edges_only || edge_row(k)) convert_row(picture + y * frame_width, frame_row(k));
         accumulator += 6;
         y += (accumulator / 5) % 5 == 4 ? 2 : 1;
     }
@@ -315,6 +328,13 @@ void present_hires(const uint8_t* picture) {
 
 void convert_stripes() {
     const int base = stripe_base();
+    if (skipping_scenes()) {
+        // The two half rows are all of this frame that a later frame may leave in place.
+        stripe_half_row(frame_row(base), rgb_screen + 2 * stripe_pitch, blue, 0);
+        stripe_half_row(frame_row(base + 3 * groups), rgb_screen + 3 * (groups - 1) * stripe_pitch,
+                        red, 2);
+        return;
+    }
     const uint8_t* s = rgb_screen;
     for (int g = 0; g < groups; ++g, s += 3 * stripe_pitch) {
         const uint8_t* r = s;
@@ -343,6 +363,10 @@ void convert_stripes_flat() {
         }
     }
     static_assert(flat_clear_bytes == 400 * frame_width * 4);
+    if (skipping_scenes()) {
+        flat_row<green>(base, rgb_screen + 2 * stripe_pitch);
+        return;
+    }
     const uint8_t* s = rgb_screen;
     for (int g = 0; g < groups; ++g, s += 3 * stripe_pitch) {
         const int row = base + 3 * g;
@@ -374,19 +398,24 @@ void present_frame() {
 
 void present_stripes() {
     convert_stripes();
-    draw_title_badge();
+    if (!skipping_scenes()) draw_title_badge();
     show_frame();
     pump_messages();
 }
 
 void present_stripes_flat() {
     convert_stripes_flat();
-    draw_title_badge();
+    if (!skipping_scenes()) draw_title_badge();
     show_frame();
     pump_messages();
 }
 
 void show_frame() {
+    if (skipping_scenes()) {
+        // Frames that a scene skip runs unseen are neither paced nor shown.
+        frame_presented();
+        return;
+    }
     pace_frame();
     if (app_active != 0) {
         platform->present(true_color_frame, screen_height);

@@ -245,15 +245,22 @@ void load_music() {
     music_row = 0;
 }
 
+// Called again when a scene skip ends, to hand the module on to the real clock's drive.
 void play_music() {
     if (!song) return;
     openmpt_module_set_repeat_count(song, -1);
     playing.store(true, std::memory_order_release);
-    switch (drive) {
+    switch (skipping_scenes() ? Drive::lockstep : drive) {
     case Drive::lockstep:
         virtual_music_start();
         break;
     case Drive::device:
+        // Until its first slice is heard the device plays where the module stands now: its
+        // start, or where a scene skip left it.
+        platform->lock_audio();
+        history[marks++ % history_size] = {device_sent, openmpt_module_get_current_order(song),
+                                           openmpt_module_get_current_row(song)};
+        platform->unlock_audio();
         platform->start_audio();
         break;
     case Drive::wall:
@@ -264,7 +271,9 @@ void play_music() {
 }
 
 void poll_music() {
-    if (song && drive == Drive::wall && playing.load(std::memory_order_relaxed)) {
+    // A scene skip renders the module in lockstep with its frames instead.
+    if (song && drive == Drive::wall && !skipping_scenes() &&
+        playing.load(std::memory_order_relaxed)) {
         catch_up_with_wall_time();
     }
     music_order = published_order.load(std::memory_order_relaxed);
@@ -301,6 +310,8 @@ void set_music_volume(int volume) {
 }
 
 void pause_music(bool paused) {
+    // During a scene skip the module moves only with the unseen frames.
+    if (skipping_scenes()) return;
     if (drive == Drive::device) {
         if (paused)
             platform->pause_audio();

@@ -12,6 +12,8 @@ Options options;
 
 namespace {
 
+constexpr uint64_t scene_count = 42;
+
 // A whole decimal number in [low, high]; nothing else accepted.
 bool parse_number(const char* text, uint64_t low, uint64_t high, uint64_t& value) {
     const char* end = text + std::strlen(text);
@@ -32,6 +34,7 @@ const char* usage_text() {
            "  --refresh HZ        virtual refresh rate (default 60)\n"
            "  --clock real        with --headless: real timer thread and wall-time music\n"
            "  --clock virtual     with a window: the virtual clock, frames unpaced, no sound\n"
+           "  --scene N           start at scene N (1 to 42); the scenes before it run unseen\n"
            "  --frames N          end like a quit after N presented frames\n"
            "  --dump DIR          write presented frames as PNG into DIR\n"
            "  --dump-every K      only every K-th presented frame (default 1)\n"
@@ -54,8 +57,8 @@ bool parse_options(int argc, char** argv, Options& result, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
         const bool takes_value = name == "--mode" || name == "--data" || name == "--refresh" ||
-                                 name == "--clock" || name == "--frames" || name == "--dump" ||
-                                 name == "--dump-every" || name == "--record" ||
+                                 name == "--clock" || name == "--frames" || name == "--scene" ||
+                                 name == "--dump" || name == "--dump-every" || name == "--record" ||
                                  name == "--scale" || name == "--fps";
         const char* value = nullptr;
         if (takes_value) {
@@ -102,6 +105,13 @@ bool parse_options(int argc, char** argv, Options& result, std::string& error) {
                 return false;
             }
             result.frames = number;
+        } else if (name == "--scene") {
+            if (!parse_number(value, 1, scene_count, number)) {
+                error =
+                    "--scene takes a scene number from 1 to 42, not '" + std::string(value) + "'";
+                return false;
+            }
+            result.scene = static_cast<int>(number);
         } else if (name == "--dump") {
             if (!*value) {
                 error = "--dump needs a folder";

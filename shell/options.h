@@ -16,6 +16,7 @@ struct Options {
     bool virtual_clock = false; // --clock virtual (with a window)
     uint32_t refresh = 60;      // virtual refresh rate
     uint64_t frames = 0;        // end like a quit after this many presented frames (0: no limit)
+    int scene = 1;              // --scene: the scenes before this one run unseen
     std::string dump_dir;       // write presented frames as PNG here
     uint64_t dump_every = 1;
     std::string record_file;  // --record implies headless: no window, virtual clock

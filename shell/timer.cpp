@@ -70,7 +70,7 @@ void timer_callback() {
 }
 
 void start_timer() {
-    if (virtual_clock_on()) {
+    if (virtual_clock_on() || skipping_scenes()) {
         virtual_timer_start();
         return;
     }

@@ -44,8 +44,9 @@ void trace_line(const char* what, int number) {
 } // namespace
 
 void note_scene_start(int scene) {
+    scene_skip_reached(scene);
     current_scene = scene;
-    trace_line("scene", scene);
+    if (!skipping_scenes()) trace_line("scene", scene);
 }
 
 int scene_playing() {
@@ -53,7 +54,7 @@ int scene_playing() {
 }
 
 void note_phase_change(int phase) {
-    trace_line("phase", phase);
+    if (!skipping_scenes()) trace_line("phase", phase);
 }
 
 uint64_t frame_checksum(const uint8_t* bytes, size_t size, uint64_t hash) {
@@ -113,9 +114,10 @@ void print_stats() {
     }
     if (!options.stats) return;
     const double wall = started ? seconds_between(show_start, Clock::now()) : 0.0;
-    const double show =
-        virtual_clock_on() ? static_cast<double>(frame_count()) / options.refresh : wall;
-    std::fprintf(stderr, "frames %" PRIu64 "\n", frame_count());
+    // What was shown: the frames a scene skip ran unseen are not counted.
+    const uint64_t frames = frame_count() - skipped_frames();
+    const double show = virtual_clock_on() ? static_cast<double>(frames) / options.refresh : wall;
+    std::fprintf(stderr, "frames %" PRIu64 "\n", frames);
     std::fprintf(stderr, "wall time %.3f s\n", wall);
     std::fprintf(stderr, "real-time factor %.3f\n", wall > 0 ? show / wall : 0.0);
     print_pacing_stats();
