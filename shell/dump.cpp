@@ -1,12 +1,38 @@
+// --dump: the folder frames go to, and frames written as PNG.
 #include <png.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "shell/display.h"
 #include "shell/stats.h"
 
 namespace vantrose {
+
+bool prepare_dump_folder(const std::string& dir, std::string& error) {
+    std::error_code failed;
+    std::filesystem::create_directories(dir, failed);
+    if (failed) {
+        error = "cannot make the --dump folder " + dir + ": " + failed.message();
+        return false;
+    }
+    // A file made and removed now tells whether frames can be written there (permissions, a
+    // read-only disk); a show whose frames would be lost is not played.
+    std::string probe = dir + "/.vantrose-dump-XXXXXX";
+    const int fd = mkstemp(probe.data());
+    if (fd < 0) {
+        error = "cannot write into the --dump folder " + dir + ": " + std::strerror(errno);
+        return false;
+    }
+    close(fd);
+    unlink(probe.c_str());
+    return true;
+}
 
 bool write_png(const std::string& path, const uint8_t* frame, int height) {
     FILE* file = std::fopen(path.c_str(), "wb");

@@ -1,7 +1,10 @@
 #include "shell/options.h"
 
+#include <unistd.h>
+
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 
 namespace vantrose {
 
@@ -25,7 +28,8 @@ const char* usage_text() {
     return "usage: vantrose [options]\n"
            "  --mode 400|480      skip the mode dialog\n"
            "  --window            a resizable window instead of full-screen\n"
-           "  --data DIR          folder holding vantrose.dat and vantrose.s3m (default: .)\n"
+           "  --data DIR          folder holding vantrose.dat and vantrose.s3m (default: the\n"
+           "                      current folder, else the data folder beside the program)\n"
            "  --headless          no window, no audio device, virtual clock\n"
            "  --refresh HZ        virtual refresh rate (default 60)\n"
            "  --clock real        with --headless: real timer thread and wall-time music\n"
@@ -79,6 +83,7 @@ bool parse_options(int argc, char** argv, Options& result, std::string& error) {
                 return false;
             }
             result.data_dir = value;
+            result.data_given = true;
         } else if (name == "--headless") {
             result.headless = true;
         } else if (name == "--refresh") {
@@ -178,6 +183,16 @@ bool parse_options(int argc, char** argv, Options& result, std::string& error) {
 bool virtual_clock_on() {
     if (!options.record_file.empty()) return true;
     return options.headless ? !options.real_clock : options.virtual_clock;
+}
+
+void find_data_dir() {
+    if (options.data_given || access("vantrose.dat", F_OK) == 0) return;
+    std::error_code failed;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", failed);
+    if (failed) return;
+    const std::filesystem::path beside = program.parent_path() / "data";
+    if (std::filesystem::exists(beside / "vantrose.dat", failed))
+        options.data_dir = beside.string();
 }
 
 std::string music_path() {

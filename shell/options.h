@@ -10,6 +10,7 @@ struct Options {
     int mode = 0;        // 0: ask in the mode dialog; 400 or 480: skip it
     bool window = false; // a resizable window instead of full-screen
     std::string data_dir = ".";
+    bool data_given = false;    // --data was given
     bool headless = false;      // no window, no audio device
     bool real_clock = false;    // --clock real (with --headless)
     bool virtual_clock = false; // --clock virtual (with a window)
@@ -40,6 +41,10 @@ const char* usage_text();
 // The virtual clock runs the show: headless without --clock real, a window with --clock virtual,
 // or recording.
 bool virtual_clock_on();
+
+// Without --data: the current folder when it holds the archive, else the data folder beside the
+// program (build/<preset>/data beside build/<preset>/vantrose) when that one does.
+void find_data_dir();
 
 // Paths of the show's data files in the data folder.
 std::string music_path();

@@ -1,5 +1,6 @@
 // The SDL backend: the show's window and renderer, its events, message boxes and the audio device.
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <chrono>
@@ -23,6 +24,29 @@ namespace {
 void audio_callback(void* user, Uint8* stream, int length) {
     reinterpret_cast<AudioFill>(user)(reinterpret_cast<int16_t*>(stream),
                                       static_cast<size_t>(length) / 4);
+}
+
+// ALSA writes a line on stderr for every device it fails to open ("ALSA lib ... cannot find card
+// '0'"); what matters reaches the user as our one line about sound instead. SDL loads libasound
+// when it tries the ALSA driver: the handler set here, through the same library loaded and kept,
+// is the one it sees.
+void alsa_quiet(const char*, int, const char*, int, const char*, ...) {}
+
+void silence_alsa() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (!alsa) return;
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    if (void* set = dlsym(alsa, "snd_lib_error_set_handler"))
+        reinterpret_cast<SetHandler>(set)(alsa_quiet);
+}
+
+void no_audio_device() {
+    std::fprintf(stderr, "vantrose: no audio device (%s): the show plays without sound\n",
+                 SDL_GetError());
 }
 
 class SdlPlatform final : public Platform {
@@ -164,7 +188,11 @@ class SdlPlatform final : public Platform {
     }
 
     bool open_audio(AudioFill fill) override {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+        silence_alsa();
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            no_audio_device();
+            return false;
+        }
         SDL_AudioSpec want{};
         want.freq = 44100;
         want.format = AUDIO_S16SYS;
@@ -175,6 +203,7 @@ class SdlPlatform final : public Platform {
         SDL_AudioSpec have{};
         audio_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
         if (audio_ == 0) {
+            no_audio_device();
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
             return false;
         }
@@ -206,7 +235,17 @@ class SdlPlatform final : public Platform {
     static constexpr int frame_width = 640;
 
     bool open_video() {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+        // Without a named Wayland display or a runtime folder no Wayland compositor can be
+        // reached, and probing for one only makes libwayland print "XDG_RUNTIME_DIR is invalid":
+        // SDL's other real drivers are tried then.
+        const bool no_wayland = !SDL_getenv("WAYLAND_DISPLAY") && !SDL_getenv("XDG_RUNTIME_DIR");
+        if (no_wayland && !SDL_getenv("SDL_VIDEODRIVER")) {
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,kmsdrm");
+        }
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            if (!SDL_getenv("SDL_VIDEODRIVER")) SDL_SetError("no X11 or Wayland display reachable");
+            return false;
+        }
         // SDL falls back to drawing nowhere when no screen is reachable; unless asked for by
         // name, that is no display.
         const char* driver = SDL_GetCurrentVideoDriver();

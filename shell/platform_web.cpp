@@ -114,6 +114,10 @@ int run_mode_dialog() {
 }
 
 // A page has no folder to write PNG files into: --dump is a native option.
+bool prepare_dump_folder(const std::string&, std::string& error) {
+    error = "a page cannot write files: --dump is an option of the program";
+    return false;
+}
 bool write_png(const std::string&, const uint8_t*, int) {
     return false;
 }

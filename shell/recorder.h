@@ -8,8 +8,8 @@
 
 namespace vantrose {
 
-// The encoding a file name asks for: .mkv lossless, .mp4 / .m4v / .mov H.264 4:4:4.
-enum class RecordFormat { none, lossless, h264_444 };
+// The encoding a file name asks for: .mkv lossless, .mp4 / .m4v / .mov compact; both H.264 RGB.
+enum class RecordFormat { none, lossless, compact };
 RecordFormat record_format(const std::string& path);
 
 // Before the show: finds ffmpeg, checks that the output can be written, starts the encoder for
@@ -24,5 +24,11 @@ void record_frame(const uint8_t* frame, int height, const int16_t* audio, size_t
 // In shutdown: lets ffmpeg finish and puts the file in place, or reports why not and removes
 // what was made. True when there was nothing to record or the file is complete.
 bool recorder_close();
+
+// The exit status once the show has ended (`complete`: it played to its end). Playing: 1 after
+// the whole show, 0 after a quit. Recording: 0 when the file holds what was asked for (the whole
+// show, or the --frames asked for), 1 when a quit cut it short (the file is finalised all the
+// same).
+int show_end_status(bool complete);
 
 } // namespace vantrose

@@ -135,7 +135,7 @@ void display_failed(const std::string& why) {
 void pump_messages() {
     if (!display_gone) platform->pump_events();
     if (!display_failure.empty()) end_process(2, {}, display_failure + "\n");
-    if (quit_posted()) end_show(0);
+    if (quit_posted()) end_show(show_end_status(false));
 }
 
 void shutdown() {
@@ -176,15 +176,11 @@ int vantrose_main(int argc, char** argv) {
         std::printf("vantrose %s\n", VANTROSE_VERSION);
         return 0;
     }
-    if (!options.dump_dir.empty()) {
-        std::error_code failed;
-        std::filesystem::create_directories(options.dump_dir, failed);
-        if (failed) {
-            usage_error("cannot make the --dump folder " + options.dump_dir + ": " +
-                        failed.message());
-            return 2;
-        }
+    if (!options.dump_dir.empty() && !prepare_dump_folder(options.dump_dir, error)) {
+        std::fprintf(stderr, "vantrose: %s\n", error.c_str());
+        return 2;
     }
+    find_data_dir();
     archive_path = options.data_dir + "/vantrose.dat";
     std::signal(SIGINT, on_signal);
     std::signal(SIGTERM, on_signal);
@@ -235,7 +231,7 @@ int vantrose_main(int argc, char** argv) {
     } catch (const std::bad_alloc&) {
         out_of_memory_exit(); // a container or a 3D texture block the allocator refused
     }
-    end_show(1);
+    end_show(show_end_status(true));
 }
 
 } // namespace vantrose
