@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "shell/trace.h"
+
 namespace vantrose {
 
 std::string archive_path = "vantrose.dat";
@@ -167,7 +169,10 @@ void load_entry(uint32_t index, uint8_t* destination, size_t capacity) {
     uint64_t decoded = 0;
     const ArchiveStatus status =
         load_entry_checked(archive_path, index, destination, capacity, &decoded);
-    if (status == ArchiveStatus::ok) return;
+    if (status == ArchiveStatus::ok) {
+        note_load(index, destination);
+        return;
+    }
     if (status == ArchiveStatus::missing) {
         std::fputs("Overlay file not found, terminating...\n", stdout);
     } else if (status == ArchiveStatus::too_large) {
