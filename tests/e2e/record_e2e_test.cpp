@@ -31,7 +31,7 @@ std::string output_of(const std::string& command) {
 }
 
 // The program through the shell (for PATH and ulimit), its status and stderr.
-RunResult vantrose(const std::string& args, const std::string& prefix = "") {
+RunResult run_shell(const std::string& args, const std::string& prefix = "") {
     const std::string err =
         fs::temp_directory_path() / ("vantrose-record-" + std::to_string(getpid()) + ".err");
     const int raw = std::system((prefix + quote(VANTROSE_BIN) + " --data " + quote(VANTROSE_DATA) +
@@ -65,7 +65,7 @@ struct Record : ::testing::Test {
 
 TEST_F(Record, LosslessRecordingHoldsTheHeadlessFramesAndTheSound) {
     const std::string video = (dir / "show.mkv").string();
-    const RunResult run = vantrose("--record " + quote(video) + " --frames 240");
+    const RunResult run = run_shell("--record " + quote(video) + " --frames 240");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("recorded 240 frames"), std::string::npos) << run.err;
     EXPECT_TRUE(no_leftovers(dir));
@@ -85,8 +85,8 @@ TEST_F(Record, LosslessRecordingHoldsTheHeadlessFramesAndTheSound) {
     const size_t size = 640 * 400 * 3;
     ASSERT_EQ(frames.size(), 240 * size);
     const std::string dump = (dir / "dump").string();
-    ASSERT_EQ(vantrose("--headless --frames 240 --dump " + quote(dump) + " --dump-every 40").status,
-              0);
+    ASSERT_EQ(
+        run_shell("--headless --frames 240 --dump " + quote(dump) + " --dump-every 40").status, 0);
     for (int k = 0; k < 240; k += 40) {
         char name[32];
         std::snprintf(name, sizeof name, "/frame-%06d.png", k);
@@ -119,13 +119,13 @@ TEST_F(Record, CtrlCFinishesTheFileRecordedSoFar) {
 TEST_F(Record, BadSetUpsAndFailingWritesEndWithAMessageAndNoFile) {
     // No ffmpeg on PATH; a folder that does not exist, a folder, a kind of file not made.
     RunResult run =
-        vantrose("--trace --record " + quote((dir / "a.mkv").string()), "PATH=/nonexistent ");
+        run_shell("--trace --record " + quote((dir / "a.mkv").string()), "PATH=/nonexistent ");
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("apt-get install ffmpeg"), std::string::npos) << run.err;
     fs::create_directories(dir / "folder.mkv");
     for (const std::string& output : {(dir / "missing" / "a.mkv").string(),
                                       (dir / "folder.mkv").string(), (dir / "a.avi").string()}) {
-        run = vantrose("--trace --record " + quote(output));
+        run = run_shell("--trace --record " + quote(output));
         EXPECT_EQ(run.status, 2) << output;
         EXPECT_NE(run.err.find("cannot record to '" + output + "'"), std::string::npos) << run.err;
         EXPECT_EQ(run.err.find("scene 1"), std::string::npos) << "the show started: " << run.err;
@@ -135,7 +135,7 @@ TEST_F(Record, BadSetUpsAndFailingWritesEndWithAMessageAndNoFile) {
 
     // A file size limit stands for a full disk: the recording ends with the reason, no file.
     const std::string video = (dir / "show.mkv").string();
-    run = vantrose("--record " + quote(video) + " --frames 600", "trap '' XFSZ; ulimit -f 256; ");
+    run = run_shell("--record " + quote(video) + " --frames 600", "trap '' XFSZ; ulimit -f 256; ");
     EXPECT_EQ(run.status, 2) << run.err;
     EXPECT_NE(run.err.find("the recording failed"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;

@@ -4,6 +4,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
