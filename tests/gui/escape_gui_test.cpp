@@ -209,7 +209,7 @@ class EscapeGui : public ::testing::Test {
             ADD_FAILURE() << "cannot start the program";
             return {};
         }
-        const Clock::time_point deadline = after(90);
+        const Clock::time_point deadline = after(240); // a loaded machine renders slowly
         Moment now{0};
         bool reached = false;
         while (const auto line = p.next_line(deadline)) {

@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <atomic>
 #include <cstring>
 #include <random>
-#include <thread>
 
 #include "effects2d/radial_tables.h"
 #include "runtime/buffers.h"
@@ -248,31 +246,6 @@ TEST_F(Buffers, EveryTransferMatchesTheNaiveStripesOfItsLayersInOrder) {
         cases[k].routine();
         EXPECT_EQ(screen(), want) << "routine " << k;
     }
-}
-
-// Transfers, loads and main-thread steps while the timer thread fades the same palettes: race-free
-// under tsan, and the fade still arrives.
-TEST_F(Buffers, PalettesSharedWithTheTimerThread) {
-    const Bytes frame = random_bytes(64000, 5);
-    std::memset(pal0, 63, palette_size);
-    std::memset(pal1, 40, palette_size);
-    layer_a_frame = const_cast<uint8_t*>(frame.data()), layer_a_pal = pal6;
-    layer_b_frame = layer_a_frame, layer_b_pal = pal7;
-    std::atomic<bool> stop{false};
-    std::thread timer([&] {
-        while (!stop.load(std::memory_order_relaxed)) tick_fade_6_0_7_1();
-    });
-    for (int i = 0; i < 40; ++i) {
-        transfer_a_b();
-        transfer_a_over_b();
-        step_palette_toward(pal6, pal0);
-        if (i == 20) clear_palette(pal7);
-    }
-    stop = true;
-    timer.join();
-    for (int i = 0; i < 64; ++i) tick_fade_6_0_7_1();
-    EXPECT_EQ(std::memcmp(pal6, pal0, palette_size), 0);
-    EXPECT_EQ(std::memcmp(pal7, pal1, palette_size), 0);
 }
 
 TEST(OrderReached, OnEqualityAfterAJumpOrAWrapAndNeverOverflowing) {

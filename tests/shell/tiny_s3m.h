@@ -23,7 +23,8 @@ inline std::vector<uint8_t> tiny_s3m(int orders = 4, int speed = 6, int tempo = 
 
 inline bool write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out.flush());
 }
 
