@@ -63,22 +63,6 @@ std::array<int, 3> pixel(const std::string& file, unsigned x, unsigned y) {
 
 } // namespace
 
-TEST_F(ShellE2e, CommandLineMistakesGiveTheUsageAndStatusTwo) {
-    RunResult r = run_program({"--help"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("--headless"), std::string::npos);
-    r = run_program({"--version"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("vantrose ", 0), 0u);
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--mode", "600"}, {"--record", "show.mkv", "--clock", "real"}}) {
-        r = run_program(bad);
-        EXPECT_EQ(r.status, 2) << bad[0];
-        EXPECT_NE(r.err.find("usage: vantrose"), std::string::npos);
-        EXPECT_TRUE(r.out.empty());
-    }
-}
-
 TEST_F(ShellE2e, NoDisplayEndsWithStatusTwoNamingTheWaysOut) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--data", data},

@@ -95,19 +95,6 @@ TEST(LayeredRotozoom, FollowsItsLayerCycleAndDrawsEveryLayer) {
     }
 }
 
-TEST(LayeredRotozoom, TheTwoInstancesAdvanceIndependently) {
-    layered_rotozoom_init(layered_rotozoom_1);
-    layered_rotozoom_init(layered_rotozoom_2);
-    const Bytes texture(65536, 1);
-    Bytes frame(64000);
-    for (int n = 0; n < 13; ++n)
-        layered_rotozoom_frame(layered_rotozoom_1, texture.data(), frame.data());
-    layered_rotozoom_frame(layered_rotozoom_2, texture.data(), frame.data());
-    EXPECT_EQ(layered_rotozoom_2.layer[0].angle, 1);
-    EXPECT_EQ(layered_rotozoom_2.countdown, 9);
-    EXPECT_EQ(layered_rotozoom_1.layer[0].angle, 29);
-}
-
 TEST(PulseRotozoom, OpensOnTheCentreTexelThenFollowsTheReference) {
     // 80000 bytes like buf3: only the first 65536 are ever read.
     Bytes texture = holed_texture();

@@ -178,12 +178,6 @@ std::optional<uint64_t> follow(const std::string& line, Moment& at) {
     return frame;
 }
 
-// The window as it was while the program was held.
-struct HeldWindow {
-    Geometry place;
-    Image shot;
-};
-
 class EscapeGui : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -199,7 +193,7 @@ class EscapeGui : public ::testing::Test {
 
     // Runs the show until the trace reaches `before`, holds the program at its next trace line,
     // which must be `at`, presses Escape and lets it go.
-    HeldWindow escape_at(Moment before, Moment at, const std::string& name) {
+    void escape_at(Moment before, Moment at, const std::string& name) {
         // 20 Hz: a third of the frames of 60 for the same show time (the scroller's text moves
         // by the frame and takes as many either way), so scene 41 comes in well under a minute
         // even on a busy machine.
@@ -207,7 +201,7 @@ class EscapeGui : public ::testing::Test {
                          "--trace", "--stats", "--data", VANTROSE_DATA});
         if (!p.started()) {
             ADD_FAILURE() << "cannot start the program";
-            return {};
+            return;
         }
         const Clock::time_point deadline = after(240); // a loaded machine renders slowly
         Moment now{0};
@@ -220,19 +214,19 @@ class EscapeGui : public ::testing::Test {
         }
         if (!reached) {
             ADD_FAILURE() << "the trace never reached " << describe(before) << ":\n" << p.output();
-            return {};
+            return;
         }
         p.fill();
         if (!p.held(deadline)) {
             ADD_FAILURE() << "the program did not stop at its next trace line:\n" << p.output();
-            return {};
+            return;
         }
         const long window = find_window("^Test$", 5);
         if (window == 0) {
             ADD_FAILURE() << "no show window";
-            return {};
+            return;
         }
-        const HeldWindow seen{geometry(window), screenshot("escape-" + name)};
+        screenshot("escape-" + name);
         x_command("xdotool windowfocus --sync " + std::to_string(window));
         key("Escape");
         // Once the X server has answered a later request it has passed the key on; the rest is
@@ -263,7 +257,6 @@ class EscapeGui : public ::testing::Test {
         EXPECT_EQ(p.output().find("StopSong"), std::string::npos) << "the music stopped";
         EXPECT_EQ(p.output().find("FreeSong"), std::string::npos) << "and was freed";
         EXPECT_FALSE(window_exists("^Test$")) << "the window is gone";
-        return seen;
     }
 
     int lock_ = -1;
@@ -281,13 +274,5 @@ TEST_F(EscapeGui, EndsTheShowAtTheNextFrameAtEveryKindOfMoment) {
                    {{21, 1}, {21, 2}, "scene-21-phase-2"},
                    {{15}, {16}, "scene-16"},
                    {{40, 3}, {41}, "scene-41"}};
-    for (const auto& m : moments) {
-        const HeldWindow held = escape_at(m.before, m.at, m.name);
-        if (m.at.scene != 6) continue;
-        ASSERT_GT(held.shot.w, 0);
-        EXPECT_EQ(held.place.w, 640);
-        EXPECT_EQ(held.place.h, 400);
-        // What the window showed while held: scene 5's last frame, drawn on the virtual clock.
-        EXPECT_GT(lit(held.shot, held.place, 7), 100) << "frames reach the window";
-    }
+    for (const auto& m : moments) escape_at(m.before, m.at, m.name);
 }

@@ -60,7 +60,6 @@ struct Shell : ::testing::Test {
     void TearDown() override {
         discard_music();
         sound_close();
-        frame_sink = nullptr;
         set_timer_routine(nullptr);
         platform = headless_platform();
         options = Options{};
@@ -222,19 +221,6 @@ TEST_F(Shell, VolumeScalesTheModuleAndStopReportsFailures) {
     EXPECT_NE(out.find("[box Error: FreeSong]"), std::string::npos) << out;
 }
 
-TEST_F(Shell, WithoutAnAudioDeviceTheModuleKeepsWallTime) {
-    options.real_clock = true;
-    module(tiny_s3m(4, 1, 255)); // a row every 9.8 ms
-    sound_init();
-    load_music();
-    play_music();
-    poll_music();
-    const int32_t start = music_order * 64 + music_row;
-    std::this_thread::sleep_for(std::chrono::milliseconds(120));
-    poll_music();
-    EXPECT_GE(music_order * 64 + music_row, start + 5);
-}
-
 TEST(RealTimer, TicksFallOnA20MsGridAndStartAfreshAfterAStall) {
     using namespace std::chrono;
     const steady_clock::time_point start{seconds(1000)};
@@ -305,43 +291,4 @@ TEST_F(Shell, VirtualClockTicksFiftyTimesAVirtualSecondFromTheTimersStart) {
     for (int f = 0; f < 6; ++f) show_frame();
     EXPECT_EQ(ticks_seen, 1);
     EXPECT_EQ(tick_count(), before + 5) << "an empty slot still counts its ticks";
-}
-
-namespace {
-size_t sink_samples = 0;
-long long sink_energy = 0;
-void sink(const uint8_t*, int, const int16_t* audio, size_t frames) {
-    sink_samples += frames;
-    for (size_t i = 0; i < 2 * frames; ++i) sink_energy += audio[i] < 0 ? -audio[i] : audio[i];
-}
-} // namespace
-
-TEST_F(Shell, VirtualClockGivesEachFrameItsSampleExactAudioAndMusicPosition) {
-    frame_sink = sink;
-    for (const auto& [refresh, frames, samples] :
-         {std::tuple{70u, 70u, 44100u}, std::tuple{60u, 7u, 5145u}, std::tuple{144u, 143u, 43793u},
-          std::tuple{144u, 144u, 44100u}}) {
-        options.refresh = refresh;
-        reset_clock();
-        sink_samples = 0;
-        for (uint32_t f = 0; f < frames; ++f) show_frame();
-        EXPECT_EQ(sink_samples, samples) << refresh << " Hz";
-    }
-    EXPECT_EQ(sink_energy, 0) << "silence before the music plays";
-    // Speed 6, tempo 125: a row is 5292 samples, an order 64 rows; 735 samples a frame.
-    options.refresh = 60;
-    reset_clock();
-    module(tiny_s3m(4, 6, 125));
-    sound_init();
-    load_music();
-    play_music();
-    for (int f = 1; f < 1500; ++f) {
-        show_frame();
-        poll_music();
-        const uint64_t samples = static_cast<uint64_t>(f) * 735;
-        if (samples % 5292 < 735) continue; // a row starts within this frame
-        ASSERT_EQ(music_row, static_cast<int32_t>(samples / 5292 % 64)) << "frame " << f;
-        ASSERT_EQ(music_order, static_cast<int32_t>(samples / (5292 * 64) % 4)) << "frame " << f;
-    }
-    EXPECT_GT(sink_energy, 0) << "the module is heard";
 }
