@@ -12,7 +12,7 @@ for preset in asan tsan; do
     targets=(test_unit vantrose)
     [[ $preset == asan ]] && targets+=(archive_fuzz)
     cmake --build --preset "$preset" --target "${targets[@]}" -j "$jobs"
-    "build/$preset/test_unit" --gtest_brief=1
+    ctest --preset "$preset" -j "$jobs" -L unit
 done
 
 status=0

@@ -24,4 +24,16 @@ void virtual_music_start();
 // Back to frame 0 with nothing started (tests).
 void reset_clock();
 
+// Real clock in a window: holds the frame until it is due at the show's frame rate (60 Hz on
+// displays faster than 75 Hz, without vsync or while the window is inactive; --fps), so that
+// the present that follows lands on the first flip after the deadline. No wait where frames
+// follow the flip.
+void pace_frame();
+// A frame reached the display: the presented interval for --stats.
+void note_presented();
+// The show's pause: no frame, no tick, no music until resumed; the schedules restart then.
+void pause_show(bool paused);
+// The pacing figures for --stats.
+void print_pacing_stats();
+
 } // namespace vantrose

@@ -322,7 +322,7 @@ void draw_about_dialog(Dialog& d) {
     d.dirty = false;
 }
 
-// The About box over the mode dialog: only "Ok" closes it.
+// The About box over the mode dialog: "Ok" closes it, and Escape as a viewer expects.
 void run_about_dialog(Dialog& owner, SDL_Texture* owner_picture) {
     Dialog d;
     d.font = owner.font;
@@ -347,7 +347,7 @@ void run_about_dialog(Dialog& owner, SDL_Texture* owner_picture) {
             e.window.event == SDL_WINDOWEVENT_EXPOSED) {
             owner.dirty = true;
         }
-        if (dialog_event(d, e, id_ok, 0) == id_ok) break;
+        if (dialog_event(d, e, id_ok, id_ok) == id_ok) break;
     }
     close_dialog(d);
     // The keyboard goes back to the mode dialog (a window manager would see to that).

@@ -1,13 +1,17 @@
 #include "shell/display.h"
 
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "resources/resources.h"
 #include "runtime/buffers.h"
 #include "shell/clock.h"
 #include "shell/platform.h"
 #include "shell/startup.h"
+#include "shell/stats.h"
+#include "shell/trace.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -383,8 +387,24 @@ void present_stripes_flat() {
 }
 
 void show_frame() {
-    if (app_active != 0) platform->present(true_color_frame, screen_height);
+    pace_frame();
+    if (app_active != 0) {
+        platform->present(true_color_frame, screen_height);
+        note_presented();
+    }
     frame_presented();
+}
+
+void save_presented_frame() {
+    if (frame_count() == 0 || !true_color_frame) return;
+    char name[40];
+    std::snprintf(name, sizeof name, "vantrose-%06" PRIu64 ".png", frame_count() - 1);
+    std::error_code failed;
+    const std::filesystem::path path = std::filesystem::absolute(name, failed);
+    if (write_png(name, true_color_frame, screen_height))
+        std::fprintf(stderr, "vantrose: frame written to %s\n", path.c_str());
+    else
+        std::fprintf(stderr, "vantrose: cannot write %s\n", path.c_str());
 }
 
 bool create_display_object() {

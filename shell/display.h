@@ -25,6 +25,8 @@ void present_frame();
 void present_stripes();
 void present_stripes_flat();
 void show_frame();
+// Writes the frame presented last as vantrose-FRAME.png in the current folder (F12).
+void save_presented_frame();
 
 // Conversions only (no show_frame, no pump): the presentation routines above call these.
 void convert_stripes();

@@ -2,6 +2,7 @@
 
 #include <libopenmpt/libopenmpt.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -36,6 +37,25 @@ std::atomic<int32_t> published_row{0};
 std::atomic<int32_t> master_volume{256};
 Clock::time_point wall_start;
 uint64_t wall_rendered = 0;
+Clock::time_point wall_paused_at;
+
+// The viewer's listening volume, on top of the show's master volume: eight steps up from
+// silence, each the square of its fraction so that the steps sound even.
+constexpr int32_t listening_gain[9] = {0, 4, 16, 36, 64, 100, 144, 196, 256};
+std::atomic<int32_t> listening_step{8};
+std::atomic<bool> muted{false};
+
+// Where the module stood after each slice sent to the audio device, by frames sent so far: the
+// position heard is looked up at the frames sent minus those still queued in the device.
+struct Mark {
+    uint64_t end;
+    int32_t order, row;
+};
+constexpr size_t slice_frames = 128;  // 2.9 ms: the resolution of the heard position
+constexpr size_t history_size = 1024; // 3 s of slices, more than any device queues
+Mark history[history_size];
+uint64_t marks = 0;
+uint64_t device_sent = 0;
 
 uint32_t u16(const std::vector<uint8_t>& d, size_t at) {
     return d[at] | d[at + 1] << 8;
@@ -85,9 +105,64 @@ void failure_box(const char* text) {
     platform->message_box("Error", text);
 }
 
+void publish(int32_t order, int32_t row) {
+    published_order.store(order, std::memory_order_relaxed);
+    published_row.store(row, std::memory_order_relaxed);
+}
+
 void publish_position() {
-    published_order.store(openmpt_module_get_current_order(song), std::memory_order_relaxed);
-    published_row.store(openmpt_module_get_current_row(song), std::memory_order_relaxed);
+    publish(openmpt_module_get_current_order(song), openmpt_module_get_current_row(song));
+}
+
+// Renders `frames` of the playing module at the master and listening volumes, silence past its
+// end or when none plays; true when the module moved on.
+bool render_module(int16_t* samples, size_t frames) {
+    size_t done = 0;
+    const bool moving = song && playing.load(std::memory_order_acquire);
+    if (moving) {
+        while (done < frames) {
+            const size_t n = openmpt_module_read_interleaved_stereo(song, audio_rate, frames - done,
+                                                                    samples + 2 * done);
+            if (n == 0) break;
+            done += n;
+        }
+    }
+    std::memset(samples + 2 * done, 0, (frames - done) * 2 * sizeof(int16_t));
+    const int64_t gain = static_cast<int64_t>(master_volume.load(std::memory_order_relaxed)) *
+                         (muted.load(std::memory_order_relaxed)
+                              ? 0
+                              : listening_gain[listening_step.load(std::memory_order_relaxed)]);
+    if (gain != 256 * 256) {
+        for (size_t i = 0; i < 2 * done; ++i)
+            samples[i] = static_cast<int16_t>(samples[i] * gain / (256 * 256));
+    }
+    return moving;
+}
+
+// The audio device's callback: renders in slices, marking the position after each, and
+// publishes the position of the frame being heard.
+void device_fill(int16_t* samples, size_t frames) {
+    for (size_t done = 0; done < frames;) {
+        const size_t n = std::min(slice_frames, frames - done);
+        const bool moving = render_module(samples + 2 * done, n);
+        done += n;
+        device_sent += n;
+        if (moving) {
+            history[marks++ % history_size] = {device_sent, openmpt_module_get_current_order(song),
+                                               openmpt_module_get_current_row(song)};
+        }
+    }
+    const uint64_t queued = platform->audio_queued_frames();
+    const uint64_t heard = device_sent > queued ? device_sent - queued : 0;
+    // The latest mark at or before the frame heard; the start of the module before the first.
+    Mark found{0, 0, 0};
+    for (uint64_t i = marks; i > 0 && i + history_size > marks; --i) {
+        if (history[(i - 1) % history_size].end <= heard) {
+            found = history[(i - 1) % history_size];
+            break;
+        }
+    }
+    publish(found.order, found.row);
 }
 
 // Without an audio device the module still keeps time: render and discard up to the wall clock.
@@ -105,22 +180,7 @@ void catch_up_with_wall_time() {
 } // namespace
 
 void render_music(int16_t* samples, size_t frames) {
-    size_t done = 0;
-    if (song && playing.load(std::memory_order_acquire)) {
-        while (done < frames) {
-            const size_t n = openmpt_module_read_interleaved_stereo(song, audio_rate, frames - done,
-                                                                    samples + 2 * done);
-            if (n == 0) break;
-            done += n;
-        }
-        publish_position();
-    }
-    std::memset(samples + 2 * done, 0, (frames - done) * 2 * sizeof(int16_t));
-    const int32_t volume = master_volume.load(std::memory_order_relaxed);
-    if (volume != 256) {
-        for (size_t i = 0; i < 2 * done; ++i)
-            samples[i] = static_cast<int16_t>(samples[i] * volume / 256);
-    }
+    if (render_module(samples, frames)) publish_position();
 }
 
 void sound_init() {
@@ -128,7 +188,7 @@ void sound_init() {
         drive = Drive::lockstep;
         return;
     }
-    device_open = platform->open_audio(render_music);
+    device_open = platform->open_audio(device_fill);
     drive = device_open ? Drive::device : Drive::wall;
 }
 
@@ -178,6 +238,8 @@ void load_music() {
     published_order.store(0);
     published_row.store(0);
     master_volume.store(256);
+    marks = 0;
+    device_sent = 0;
     platform->unlock_audio();
     music_order = 0;
     music_row = 0;
@@ -236,6 +298,34 @@ void discard_music() {
 
 void set_music_volume(int volume) {
     master_volume.store(volume < 0 ? 0 : volume > 256 ? 256 : volume, std::memory_order_relaxed);
+}
+
+void pause_music(bool paused) {
+    if (drive == Drive::device) {
+        if (paused)
+            platform->pause_audio();
+        else if (playing.load())
+            platform->start_audio();
+    } else if (drive == Drive::wall) {
+        // Wall time spent paused is not music time.
+        if (paused)
+            wall_paused_at = Clock::now();
+        else
+            wall_start += Clock::now() - wall_paused_at;
+    }
+}
+
+int change_listening_volume(int steps) {
+    const int step = std::clamp(listening_step.load() + steps, 0, 8);
+    listening_step.store(step);
+    muted.store(false);
+    return step;
+}
+
+bool toggle_mute() {
+    const bool now = !muted.load();
+    muted.store(now);
+    return now;
 }
 
 } // namespace vantrose

@@ -33,9 +33,15 @@ const char* usage_text() {
            "  --dump-every K      only every K-th presented frame (default 1)\n"
            "  --record FILE       render the show to a video file (.mkv lossless, .mp4)\n"
            "  --scale K           with --record: enlarge the picture K times (1 to 8)\n"
+           "  --fps HZ|display    the show's frame rate in a window, 30 to 240 (default: the\n"
+           "                      display's refresh up to 75 Hz, else 60); display: follow it\n"
+           "  --integer-scale     scale the picture by whole multiples only\n"
            "  --trace             a line on stderr per scene start and 3D phase change\n"
            "  --stats             frame and timing figures on stderr at the end\n"
-           "  --help, --version\n";
+           "  --help, --version\n"
+           "keys during the show: Escape ends it, Alt+Enter full-screen or window, F12 or\n"
+           "  Print Screen saves the frame as vantrose-FRAME.png, Space or P pauses, M mutes,\n"
+           "  + and - set the listening volume\n";
 }
 
 bool parse_options(int argc, char** argv, Options& result, std::string& error) {
@@ -45,7 +51,8 @@ bool parse_options(int argc, char** argv, Options& result, std::string& error) {
         const std::string name = argv[i];
         const bool takes_value = name == "--mode" || name == "--data" || name == "--refresh" ||
                                  name == "--clock" || name == "--frames" || name == "--dump" ||
-                                 name == "--dump-every" || name == "--record" || name == "--scale";
+                                 name == "--dump-every" || name == "--record" ||
+                                 name == "--scale" || name == "--fps";
         const char* value = nullptr;
         if (takes_value) {
             if (i + 1 >= argc) {
@@ -116,6 +123,19 @@ bool parse_options(int argc, char** argv, Options& result, std::string& error) {
                 return false;
             }
             result.scale = static_cast<int>(number);
+        } else if (name == "--fps") {
+            if (std::strcmp(value, "display") == 0) {
+                result.fps_display = true;
+            } else if (parse_number(value, 30, 240, number)) {
+                result.fps = static_cast<uint32_t>(number);
+            } else {
+                error = "--fps takes a whole number of frames a second from 30 to 240, or "
+                        "'display', not '" +
+                        std::string(value) + "'";
+                return false;
+            }
+        } else if (name == "--integer-scale") {
+            result.integer_scale = true;
         } else if (name == "--trace") {
             result.trace = true;
         } else if (name == "--stats") {

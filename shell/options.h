@@ -17,8 +17,11 @@ struct Options {
     uint64_t frames = 0;        // end like a quit after this many presented frames (0: no limit)
     std::string dump_dir;       // write presented frames as PNG here
     uint64_t dump_every = 1;
-    std::string record_file; // --record implies headless: no window, virtual clock
-    int scale = 1;           // --scale: whole-number nearest-neighbour upscale of the recording
+    std::string record_file;  // --record implies headless: no window, virtual clock
+    int scale = 1;            // --scale: whole-number nearest-neighbour upscale of the recording
+    uint32_t fps = 0;         // --fps HZ: the show's frame rate in a window (0: the default)
+    bool fps_display = false; // --fps display: frames follow the display's flip, unpaced without it
+    bool integer_scale = false; // whole multiples of the picture only
     bool trace = false;
     bool stats = false;
     bool help = false;

@@ -44,6 +44,15 @@ class Platform {
     virtual void lock_audio() = 0;
     virtual void unlock_audio() = 0;
     virtual void close_audio() = 0;
+    // Frames sent to the device and not yet heard, read right after a fill: the fill's own
+    // buffer and the device's latency.
+    virtual uint32_t audio_queued_frames() { return 0; }
+
+    // The display's refresh in Hz (0 when unknown) and whether a present waits for the flip.
+    virtual int refresh_rate() { return 0; }
+    virtual bool follows_flip() { return false; }
+    // Shows the frame presented last again (the window changed while the show is paused).
+    virtual void present_again() {}
 };
 
 extern Platform* platform;

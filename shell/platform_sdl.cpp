@@ -1,9 +1,15 @@
 // The SDL backend: the show's window and renderer, its events, message boxes and the audio device.
 #include <SDL.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "shell/clock.h"
+#include "shell/display.h"
+#include "shell/music.h"
 #include "shell/options.h"
 #include "shell/platform.h"
 #include "shell/startup.h"
@@ -39,16 +45,19 @@ class SdlPlatform final : public Platform {
     }
 
     // Full-screen on the desktop, created at the desktop's size: where no window manager
-    // resizes windows (a bare X server) the window still covers the screen.
+    // resizes windows (a bare X server) the window still covers the screen. HiDPI screens get
+    // their own pixels: the picture is scaled to the output's size, not the window's points.
     bool create_window(int height) override {
         height_ = height;
         SDL_Rect area{SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, frame_width, height};
-        Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE;
+        Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
         if (!options.window) {
             if (SDL_GetDisplayBounds(0, &area) != 0) return false;
-            flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP;
+            flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP |
+                    SDL_WINDOW_ALLOW_HIGHDPI;
         }
-        main_window = SDL_CreateWindow("Test", area.x, area.y, area.w, area.h, flags);
+        full_screen_ = !options.window;
+        main_window = SDL_CreateWindow(title(), area.x, area.y, area.w, area.h, flags);
         return main_window != nullptr;
     }
 
@@ -63,8 +72,10 @@ class SdlPlatform final : public Platform {
     }
 
     bool set_display_mode(int height) override {
-        if (SDL_RenderSetLogicalSize(renderer_, frame_width, height) != 0) return false;
-        update_scaling();
+        height_ = height;
+        int w = 0, h = 0;
+        if (SDL_GetRendererOutputSize(renderer_, &w, &h) != 0) return false;
+        read_refresh();
         return true;
     }
 
@@ -92,12 +103,15 @@ class SdlPlatform final : public Platform {
         SDL_RaiseWindow(main_window);
         SDL_SetWindowInputFocus(main_window);
         pump_events();
+        probe_flip();
     }
 
     void release_display() override {
+        if (prescaled_) SDL_DestroyTexture(prescaled_);
         if (texture_) SDL_DestroyTexture(texture_);
         if (renderer_) SDL_DestroyRenderer(renderer_);
         if (main_window) SDL_DestroyWindow(main_window);
+        prescaled_ = nullptr;
         texture_ = nullptr;
         renderer_ = nullptr;
         main_window = nullptr;
@@ -113,42 +127,33 @@ class SdlPlatform final : public Platform {
                         frame + static_cast<size_t>(y) * frame_width * 4, frame_width * 4);
         }
         SDL_UnlockTexture(texture_);
-        SDL_RenderClear(renderer_);
-        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-        SDL_RenderPresent(renderer_);
+        draw();
     }
+
+    void present_again() override {
+        if (texture_) draw();
+    }
+
+    int refresh_rate() override { return refresh_; }
+    bool follows_flip() override { return follows_flip_; }
+    uint32_t audio_queued_frames() override { return audio_queued_; }
 
     void pump_events() override {
         SDL_Event e;
-        while (SDL_PollEvent(&e)) {
-            switch (e.type) {
-            case SDL_WINDOWEVENT:
-                if (main_window && e.window.windowID != SDL_GetWindowID(main_window)) break;
-                if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
-                    app_active = 1;
-                else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
-                    app_active = 0;
-                else if (e.window.event == SDL_WINDOWEVENT_CLOSE)
-                    post_quit();
-                else if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
-                    update_scaling();
-                break;
-            case SDL_KEYDOWN:
-                if (e.key.keysym.sym == SDLK_ESCAPE) post_quit();
-                break;
-            case SDL_QUIT:
-                post_quit();
-                break;
-            case SDL_RENDER_DEVICE_RESET:
-                // The surface is lost: restore it; this frame is not shown again.
-                if (texture_) SDL_DestroyTexture(texture_);
-                texture_ = nullptr;
-                if (renderer_) create_surface(height_);
-                break;
-            default:
-                break;
-            }
+        while (SDL_PollEvent(&e)) handle(e);
+        if (!paused_) return;
+        // Paused: the show waits here, inside the pump, answering the window until resumed.
+        pause_show(true);
+        std::fprintf(stderr, "vantrose: paused\n");
+        while (paused_ && !quit_posted()) {
+            if (SDL_PollEvent(&e))
+                handle(e);
+            else
+                SDL_Delay(15);
         }
+        if (quit_posted()) return; // the pump ends the show; nothing to resume
+        std::fprintf(stderr, "vantrose: resumed\n");
+        pause_show(false);
     }
 
     void message_box(const char* caption, const char* text) override {
@@ -173,6 +178,9 @@ class SdlPlatform final : public Platform {
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
             return false;
         }
+        // SDL tells no latency for callback devices: what a fill renders is heard after that
+        // buffer and the one the device is playing, which its backends size the same.
+        audio_queued_ = 2u * have.samples;
         return true;
     }
     void start_audio() override {
@@ -213,19 +221,220 @@ class SdlPlatform final : public Platform {
         return true;
     }
 
-    // Integer scaling when the picture fits the output at least once; smaller outputs scale down.
+    const char* title() const {
+        // The full-screen window keeps the show's own caption; a window gets the production's.
+        return full_screen_ ? "Test" : "Quorv! - Vantrose";
+    }
+
+    void handle(const SDL_Event& e) {
+        switch (e.type) {
+        case SDL_WINDOWEVENT:
+            if (main_window && e.window.windowID != SDL_GetWindowID(main_window)) break;
+            if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
+                app_active = 1;
+            else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
+                app_active = 0;
+            else if (e.window.event == SDL_WINDOWEVENT_CLOSE)
+                post_quit();
+            else if (e.window.event == SDL_WINDOWEVENT_DISPLAY_CHANGED)
+                read_refresh();
+            else if (paused_ && (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                                 e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED))
+                present_again();
+            break;
+        case SDL_KEYDOWN:
+            key(e.key);
+            break;
+        case SDL_QUIT:
+            post_quit();
+            break;
+        case SDL_RENDER_DEVICE_RESET:
+            // The surface is lost: restore it; this frame is not shown again.
+            if (prescaled_) SDL_DestroyTexture(prescaled_);
+            if (texture_) SDL_DestroyTexture(texture_);
+            prescaled_ = texture_ = nullptr;
+            scaled_for_ = {};
+            if (renderer_) create_surface(height_);
+            break;
+        default:
+            break;
+        }
+    }
+
+    void key(const SDL_KeyboardEvent& k) {
+        if (k.keysym.sym == SDLK_ESCAPE) post_quit();
+        if (k.repeat) return; // held keys act once
+        switch (k.keysym.sym) {
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER:
+            if (k.keysym.mod & KMOD_ALT) toggle_full_screen();
+            break;
+        case SDLK_F12:
+        case SDLK_PRINTSCREEN:
+            save_presented_frame();
+            break;
+        case SDLK_SPACE:
+        case SDLK_p:
+            paused_ = !paused_;
+            break;
+        case SDLK_m:
+            std::fprintf(stderr, "vantrose: sound %s\n", toggle_mute() ? "muted" : "on");
+            break;
+        case SDLK_PLUS:
+        case SDLK_EQUALS: // + without shift on most layouts
+        case SDLK_KP_PLUS:
+            std::fprintf(stderr, "vantrose: volume %d/8\n", change_listening_volume(1));
+            break;
+        case SDLK_MINUS:
+        case SDLK_KP_MINUS:
+            std::fprintf(stderr, "vantrose: volume %d/8\n", change_listening_volume(-1));
+            break;
+        default:
+            break;
+        }
+    }
+
+    // Full-screen on the desktop and back. Sizes and places are set by hand as well, since
+    // without a window manager nobody else does.
+    void toggle_full_screen() {
+        const int display = std::max(0, SDL_GetWindowDisplayIndex(main_window));
+        SDL_Rect screen{};
+        if (SDL_GetDisplayBounds(display, &screen) != 0) return;
+        full_screen_ = !full_screen_;
+        if (full_screen_) {
+            SDL_GetWindowPosition(main_window, &windowed_.x, &windowed_.y);
+            SDL_GetWindowSize(main_window, &windowed_.w, &windowed_.h);
+            SDL_SetWindowBordered(main_window, SDL_FALSE);
+            SDL_SetWindowPosition(main_window, screen.x, screen.y);
+            SDL_SetWindowSize(main_window, screen.w, screen.h);
+            SDL_SetWindowFullscreen(main_window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        } else {
+            SDL_SetWindowFullscreen(main_window, 0);
+            SDL_SetWindowBordered(main_window, SDL_TRUE);
+            SDL_SetWindowResizable(main_window, SDL_TRUE);
+            if (windowed_.w == 0) {
+                // Started full-screen: the largest whole multiple of the picture that leaves
+                // room on the desktop, centred.
+                SDL_Rect usable = screen;
+                SDL_GetDisplayUsableBounds(display, &usable);
+                const int k = std::max(
+                    1, std::min((usable.w * 9 / 10) / frame_width, (usable.h * 9 / 10) / height_));
+                windowed_ = {usable.x + (usable.w - k * frame_width) / 2,
+                             usable.y + (usable.h - k * height_) / 2, k * frame_width, k * height_};
+            }
+            SDL_SetWindowSize(main_window, windowed_.w, windowed_.h);
+            SDL_SetWindowPosition(main_window, windowed_.x, windowed_.y);
+        }
+        SDL_SetWindowTitle(main_window, title());
+        read_refresh();
+        if (paused_) present_again();
+    }
+
+    void read_refresh() {
+        SDL_DisplayMode mode{};
+        const int display = main_window ? SDL_GetWindowDisplayIndex(main_window) : 0;
+        refresh_ =
+            SDL_GetCurrentDisplayMode(std::max(0, display), &mode) == 0 ? mode.refresh_rate : 0;
+    }
+
+    // A display that tells no refresh (a virtual X server) has no flip to follow, whatever the
+    // renderer says: SDL then only imitates vsync with millisecond sleeps. Without a flip the
+    // renderer is told not to wait, and the show's own pacing decides when frames go out.
+    void probe_flip() {
+        follows_flip_ = false;
+        SDL_RendererInfo info{};
+        if (!virtual_clock_on() && refresh_ > 0 && SDL_GetRendererInfo(renderer_, &info) == 0 &&
+            (info.flags & SDL_RENDERER_PRESENTVSYNC)) {
+            follows_flip_ = presents_wait();
+        }
+        if (!follows_flip_) SDL_RenderSetVSync(renderer_, 0);
+    }
+
+    // Whether presents wait for the flip: some drivers accept vsync and return at once. A few
+    // presents of the black window are timed against the refresh.
+    bool presents_wait() {
+        const int refresh = refresh_;
+        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+        constexpr int timed = 4;
+        std::chrono::steady_clock::time_point start;
+        for (int i = 0; i < 2 + timed; ++i) {
+            if (i == 2) start = std::chrono::steady_clock::now();
+            SDL_RenderClear(renderer_);
+            SDL_RenderPresent(renderer_);
+        }
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        return seconds / timed > 0.5 / refresh;
+    }
+
+    // Where the picture goes: the largest area of its own aspect (4:3 for 640 x 480, 16:10 for
+    // 640 x 400; the dots are square) centred in the output, black around. The output is
+    // measured in pixels, so a HiDPI screen is drawn at its full resolution.
     void update_scaling() {
-        if (!renderer_) return;
         int w = 0, h = 0;
         SDL_GetRendererOutputSize(renderer_, &w, &h);
-        const bool fits = w >= frame_width && h >= height_;
-        SDL_RenderSetIntegerScale(renderer_, fits ? SDL_TRUE : SDL_FALSE);
+        if (w == scaled_for_.w && h == scaled_for_.h) return;
+        scaled_for_ = {0, 0, w, h};
+        if (prescaled_) SDL_DestroyTexture(prescaled_);
+        prescaled_ = nullptr;
+        const int whole = std::min(w / frame_width, h / height_);
+        if (options.integer_scale && whole >= 1) {
+            // For purists: whole multiples only, every dot the same size, wider borders.
+            area_ = {(w - whole * frame_width) / 2, (h - whole * height_) / 2, whole * frame_width,
+                     whole * height_};
+            return;
+        }
+        if (static_cast<int64_t>(w) * height_ >= static_cast<int64_t>(h) * frame_width)
+            area_ = {0, 0, h * frame_width / height_, h};
+        else
+            area_ = {0, 0, w, w * height_ / frame_width};
+        area_.x = (w - area_.w) / 2;
+        area_.y = (h - area_.h) / 2;
+        // Sharp bilinear: nearest-neighbour up by the largest whole factor that fits, then
+        // linear the rest of the way. Dots stay crisp and every column the same width; only
+        // the one pixel where two dots meet is blended. At a whole factor, or with
+        // --integer-scale on an output smaller than the picture, nearest alone is exact.
+        if (options.integer_scale || (area_.w % frame_width == 0 && area_.h % height_ == 0)) return;
+        SDL_RendererInfo info{};
+        SDL_GetRendererInfo(renderer_, &info);
+        int k = std::max(1, std::min(area_.w / frame_width, area_.h / height_));
+        while (k > 1 && info.max_texture_width > 0 &&
+               (k * frame_width > info.max_texture_width || k * height_ > info.max_texture_height))
+            --k;
+        prescaled_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
+                                       SDL_TEXTUREACCESS_TARGET, k * frame_width, k * height_);
+        if (!prescaled_) return; // no render targets: nearest all the way
+        SDL_SetTextureBlendMode(prescaled_, SDL_BLENDMODE_NONE);
+        SDL_SetTextureScaleMode(prescaled_, SDL_ScaleModeLinear);
+    }
+
+    void draw() {
+        update_scaling();
+        SDL_Texture* shown = texture_;
+        if (prescaled_ && SDL_SetRenderTarget(renderer_, prescaled_) == 0) {
+            SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+            SDL_SetRenderTarget(renderer_, nullptr);
+            shown = prescaled_;
+        }
+        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+        SDL_RenderClear(renderer_);
+        SDL_RenderCopy(renderer_, shown, nullptr, &area_);
+        SDL_RenderPresent(renderer_);
     }
 
     bool video_ = false;
     int height_ = 400;
     SDL_Renderer* renderer_ = nullptr;
-    SDL_Texture* texture_ = nullptr;
+    SDL_Texture* texture_ = nullptr;   // the frame, 640 x height
+    SDL_Texture* prescaled_ = nullptr; // the frame enlarged by a whole factor, shown linearly
+    SDL_Rect scaled_for_{};            // the output size the scaling was worked out for
+    SDL_Rect area_{};                  // where the picture goes in the output
+    bool full_screen_ = true;
+    SDL_Rect windowed_{}; // the window's place before going full-screen
+    bool paused_ = false;
+    int refresh_ = 0;
+    bool follows_flip_ = false;
+    uint32_t audio_queued_ = 0;
     SDL_AudioDeviceID audio_ = 0;
 };
 

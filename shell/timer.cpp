@@ -19,6 +19,7 @@ std::thread timer_thread;
 std::mutex timer_mutex;
 std::condition_variable timer_wake;
 bool timer_stopping = false;
+bool timer_paused = false;
 // Held by the timer thread while a tick runs; between_ticks takes it to keep ticks out.
 std::mutex tick_mutex;
 
@@ -30,7 +31,15 @@ void timer_loop() {
     std::chrono::steady_clock::time_point next = next_tick_deadline(start, start);
     std::unique_lock lock(timer_mutex);
     for (;;) {
-        if (timer_wake.wait_until(lock, next, [] { return timer_stopping; })) return;
+        if (timer_wake.wait_until(lock, next, [] { return timer_stopping || timer_paused; })) {
+            if (timer_stopping) return;
+            // Paused: no tick until resumed; the schedule starts afresh from that moment.
+            timer_wake.wait(lock, [] { return timer_stopping || !timer_paused; });
+            if (timer_stopping) return;
+            const std::chrono::steady_clock::time_point resumed = std::chrono::steady_clock::now();
+            next = next_tick_deadline(resumed, resumed);
+            continue;
+        }
         lock.unlock();
         {
             std::lock_guard running(tick_mutex);
@@ -87,6 +96,16 @@ void stop_timer() {
     }
     timer_wake.notify_all();
     timer_thread.join();
+}
+
+void pause_timer(bool paused) {
+    {
+        std::lock_guard guard(timer_mutex);
+        timer_paused = paused;
+    }
+    timer_wake.notify_all();
+    // A tick already under way finishes before the pause counts as begun.
+    std::lock_guard running(tick_mutex);
 }
 
 uint64_t tick_count() {

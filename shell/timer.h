@@ -17,6 +17,8 @@ void timer_callback();
 // Runs `work` on the calling thread while no tick runs: for state that the installed tick
 // routine also writes.
 void between_ticks(void (*work)());
+// Holds the ticks (no tick runs while paused); on resuming, the next tick falls 20 ms later.
+void pause_timer(bool paused);
 // Stops and joins the timer thread (shutdown).
 void stop_timer();
 

@@ -159,6 +159,7 @@ void print_stats() {
     std::fprintf(stderr, "frames %" PRIu64 "\n", frame_count());
     std::fprintf(stderr, "wall time %.3f s\n", wall);
     std::fprintf(stderr, "real-time factor %.3f\n", wall > 0 ? show / wall : 0.0);
+    print_pacing_stats();
     for (const auto& [scene, figures] : scenes) {
         std::fprintf(stderr, "scene %d mean %.3f ms per frame over %" PRIu64 " frames\n", scene,
                      figures.frames ? 1000.0 * figures.seconds / figures.frames : 0.0,

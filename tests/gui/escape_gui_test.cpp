@@ -221,7 +221,7 @@ class EscapeGui : public ::testing::Test {
             ADD_FAILURE() << "the program did not stop at its next trace line:\n" << p.output();
             return;
         }
-        const long window = find_window("^Test$", 5);
+        const long window = find_window("^Quorv! - Vantrose$", 5);
         if (window == 0) {
             ADD_FAILURE() << "no show window";
             return;
@@ -256,7 +256,7 @@ class EscapeGui : public ::testing::Test {
         }
         EXPECT_EQ(p.output().find("StopSong"), std::string::npos) << "the music stopped";
         EXPECT_EQ(p.output().find("FreeSong"), std::string::npos) << "and was freed";
-        EXPECT_FALSE(window_exists("^Test$")) << "the window is gone";
+        EXPECT_FALSE(window_exists("^Quorv! - Vantrose$")) << "the window is gone";
     }
 
     int lock_ = -1;

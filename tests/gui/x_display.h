@@ -84,6 +84,24 @@ inline Geometry geometry(long window) {
     return {v["X"], v["Y"], v["WIDTH"], v["HEIGHT"]};
 }
 
+// Size and name of a window as xwininfo reports them.
+struct WindowInfo {
+    int w = 0, h = 0;
+    std::string name;
+};
+inline WindowInfo window_info(const std::string& which) {
+    WindowInfo info;
+    std::istringstream in(x_command("xwininfo " + which));
+    for (std::string line; std::getline(in, line);) {
+        if (line.find("  Width: ") == 0) info.w = std::stoi(line.substr(9));
+        if (line.find("  Height: ") == 0) info.h = std::stoi(line.substr(10));
+        const size_t quote = line.find(" \"");
+        if (line.find("xwininfo: Window id:") == 0 && quote != std::string::npos)
+            info.name = line.substr(quote + 2, line.size() - quote - 3);
+    }
+    return info;
+}
+
 inline void click(int x, int y) {
     x_command("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
 }

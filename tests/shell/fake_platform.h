@@ -41,6 +41,8 @@ class FakePlatform final : public Platform {
     void lock_audio() override {}
     void unlock_audio() override {}
     void close_audio() override { step("close_audio"); }
+    uint32_t queued = 0; // frames the device holds after each fill
+    uint32_t audio_queued_frames() override { return queued; }
 };
 
 } // namespace vantrose::test_support
