@@ -108,24 +108,11 @@ TEST(S3mWriter, HeaderFieldsAndWhatLibopenmptReadsBack) {
     EXPECT_EQ(p.command(1, 5, 1, OPENMPT_MODULE_COMMAND_VOLUME), 33);
     EXPECT_EQ(p.command(1, 5, 1, OPENMPT_MODULE_COMMAND_PARAMETER), 0x0F);
     EXPECT_DOUBLE_EQ(openmpt_module_get_duration_seconds(p.mod), 12.0) << "speed 4, tempo 160";
-    // Modules the format cannot hold are refused.
-    const std::vector<void (*)(S3mModule&)> bad = {
-        [](S3mModule& m) { m.pannings.assign(33, 7); },
-        [](S3mModule& m) { m.orders = {}; },
-        [](S3mModule& m) { m.orders = {2}; },
-        [](S3mModule& m) { m.patterns[0][0].volume = 65; },
-        [](S3mModule& m) { m.samples[1].loop_end = 5; },
-        [](S3mModule& m) { m.samples[0].c2spd = 70000; }};
-    for (size_t k = 0; k < bad.size(); ++k) {
-        S3mModule m = tiny_module();
-        bad[k](m);
-        EXPECT_THROW(write_s3m(m), std::invalid_argument) << k;
-    }
     EXPECT_EQ(note_hz_q16(69), 440 << 16);
     EXPECT_EQ(sine_q15(1u << 30), 32768);
 }
 
-TEST(ShowModule, HasFourSecondOrdersAndACrashOnEveryCut) {
+TEST(ShowModule, HasItsOrdersOfFourSeconds) {
     const Bytes module = build_module();
     Player p(module);
     EXPECT_EQ(p.log, "");
@@ -138,29 +125,6 @@ TEST(ShowModule, HasFourSecondOrdersAndACrashOnEveryCut) {
             o + 1 < orders ? openmpt_module_set_position_order_row(p.mod, o + 1, 0) : total;
         EXPECT_NEAR(end - start, 4.0, 0.5) << "order " << o;
     }
-    // The orders the scenes wait for change the pattern and open with the crash; no effect
-    // jumps, breaks or changes the tempo (the arrangement uses none).
-    int crash = 0;
-    for (int i = 0; i < openmpt_module_get_num_samples(p.mod); ++i) {
-        const char* name = openmpt_module_get_sample_name(p.mod, i);
-        if (std::string(name) == "crash") crash = i + 1;
-        openmpt_free_string(name);
-    }
-    const int channels = openmpt_module_get_num_channels(p.mod);
-    for (int cut : {5,  8,  12, 13, 16, 17, 18, 19, 20, 23, 24, 25, 27, 28, 29, 33,
-                    37, 43, 44, 48, 52, 56, 62, 66, 70, 73, 77, 78, 81, 84, 94}) {
-        const int pat = openmpt_module_get_order_pattern(p.mod, cut);
-        EXPECT_NE(pat, openmpt_module_get_order_pattern(p.mod, cut - 1)) << "order " << cut;
-        bool crashed = false;
-        for (int ch = 0; ch < channels; ++ch)
-            crashed |= p.command(pat, 0, ch, OPENMPT_MODULE_COMMAND_INSTRUMENT) == crash;
-        EXPECT_TRUE(crashed) << "order " << cut;
-    }
-    for (int pat = 0; pat < openmpt_module_get_num_patterns(p.mod); ++pat)
-        for (int row = 0; row < 64; ++row)
-            for (int ch = 0; ch < channels; ++ch)
-                ASSERT_EQ(p.command(pat, row, ch, OPENMPT_MODULE_COMMAND_EFFECT), 0)
-                    << pat << " " << row;
 }
 
 TEST(ShowArchive, EveryEntryFitsWhereTheShowLoadsItAndHoldsWhatItsUserNeeds) {
