@@ -1,6 +1,5 @@
 #include "runtime/archive.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -12,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "runtime/shared_byte.h"
 #include "shell/trace.h"
 
 namespace vantrose {
@@ -138,8 +138,7 @@ ArchiveStatus load_entry_checked(const std::string& path, uint32_t index, uint8_
     std::vector<uint8_t> bytes(length);
     rle_decode(packed.data(), bytes.data(), packed_size, bytes.size());
     // The destination may be a palette that the timer thread is fading toward: byte stores.
-    for (size_t i = 0; i < bytes.size(); ++i)
-        std::atomic_ref<uint8_t>(destination[i]).store(bytes[i], std::memory_order_relaxed);
+    for (size_t i = 0; i < bytes.size(); ++i) store_shared_byte(destination[i], bytes[i]);
     return ArchiveStatus::ok;
 }
 

@@ -1,6 +1,6 @@
 #include "runtime/palette.h"
 
-#include <atomic>
+#include "runtime/shared_byte.h"
 
 namespace vantrose {
 
@@ -9,11 +9,11 @@ namespace vantrose {
 namespace {
 
 inline uint8_t load(const uint8_t& byte) {
-    return std::atomic_ref<uint8_t>(const_cast<uint8_t&>(byte)).load(std::memory_order_relaxed);
+    return load_shared_byte(byte);
 }
 
 inline void store(uint8_t& byte, uint8_t value) {
-    std::atomic_ref<uint8_t>(byte).store(value, std::memory_order_relaxed);
+    store_shared_byte(byte, value);
 }
 
 } // namespace

@@ -1,8 +1,7 @@
 #include "runtime/transfer.h"
 
-#include <atomic>
-
 #include "runtime/buffers.h"
+#include "runtime/shared_byte.h"
 
 namespace vantrose {
 
@@ -19,8 +18,7 @@ constexpr int stripe_row = 320;
 // Palettes may be stepped by the timer thread while a transfer reads them: one relaxed atomic
 // byte load per colour (a plain byte load on the machine, but race-free).
 inline uint8_t palette_byte(const uint8_t* palette, unsigned i) {
-    return std::atomic_ref<uint8_t>(const_cast<uint8_t&>(palette[i]))
-        .load(std::memory_order_relaxed);
+    return load_shared_byte(palette[i]);
 }
 
 // Three parts old, one part new, in byte arithmetic: never wraps for 6-bit levels.

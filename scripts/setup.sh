@@ -7,7 +7,19 @@ packages=(
     libsdl2-dev libsdl2-ttf-dev libopenmpt-dev libpng-dev libfreetype-dev fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
     openmpt123 xmp ffmpeg xvfb xdotool x11-utils x11-apps imagemagick time
+    emscripten node-acorn binaryen chromium dpkg-dev
 )
+
+# The web build compiles libopenmpt from Debian's source package: apt needs a deb-src entry.
+src_list=/etc/apt/sources.list.d/vantrose-src.sources
+if [[ ! -e $src_list ]] && ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ &&
+    ! grep -qs '^deb-src' /etc/apt/sources.list; then
+    sudo=()
+    [[ $(id -u) -eq 0 ]] || sudo=(sudo)
+    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' |
+        "${sudo[@]}" tee "$src_list" >/dev/null
+    "${sudo[@]}" apt-get update -qq
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,4 +1,5 @@
-// The backends under the shell: an SDL window with audio, or nothing at all (headless).
+// The backends under the shell: an SDL window with audio, a browser page (the web build), or
+// nothing at all (headless).
 // The display steps mirror the order in which setup_display takes them; each reports failure.
 #pragma once
 #include <cstddef>
@@ -59,6 +60,7 @@ extern Platform* platform;
 
 Platform* sdl_platform();
 Platform* headless_platform();
+Platform* web_platform(); // the web build only
 
 // Escape, window close, SIGINT, SIGTERM and --frames post it; pump_messages acts on it.
 void post_quit();

@@ -1,6 +1,8 @@
 #include "shell/startup.h"
 
+#if !defined(__EMSCRIPTEN__)
 #include <SDL.h>
+#endif
 
 #include <atomic>
 #include <csignal>
@@ -33,6 +35,27 @@ namespace {
 std::atomic<bool> quit_flag{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
+#if defined(__EMSCRIPTEN__)
+// The page is the web build's window system: nothing to close, and its canvas is always there.
+void close_windowing() {}
+const char* windowing_error() {
+    return "no canvas";
+}
+Platform* window_platform() {
+    return web_platform();
+}
+#else
+void close_windowing() {
+    SDL_Quit();
+}
+const char* windowing_error() {
+    return SDL_GetError();
+}
+Platform* window_platform() {
+    return sdl_platform();
+}
+#endif
+
 extern "C" void on_signal(int) {
     quit_flag.store(true);
 }
@@ -42,7 +65,7 @@ void no_display() {
                  "vantrose: no display could be opened (%s).\n"
                  "Run with --headless to play the show without a window, or with --record FILE "
                  "to render it to a video.\n",
-                 SDL_GetError());
+                 windowing_error());
 }
 
 void usage_error(const std::string& error) {
@@ -79,7 +102,7 @@ void shutdown() {
     stop_timer();
     print_stats();
     const bool recorded = recorder_close();
-    SDL_Quit();
+    close_windowing();
     if (!recorded) {
         std::fflush(stdout);
         std::exit(2);
@@ -92,7 +115,7 @@ void abandon_start(int status) {
     release_display();
     platform->show_cursor(true);
     stop_timer();
-    SDL_Quit();
+    close_windowing();
     std::fflush(stdout);
     std::exit(status);
 }
@@ -124,7 +147,7 @@ int vantrose_main(int argc, char** argv) {
     archive_path = options.data_dir + "/vantrose.dat";
     std::signal(SIGINT, on_signal);
     std::signal(SIGTERM, on_signal);
-    platform = options.headless ? headless_platform() : sdl_platform();
+    platform = options.headless ? headless_platform() : window_platform();
     app_active = options.headless ? 1 : 0;
 
     if (!create_display_object()) {
@@ -138,14 +161,14 @@ int vantrose_main(int argc, char** argv) {
         screen_height = 400;
     } else if (run_mode_dialog() != 0) {
         release_display();
-        SDL_Quit();
+        close_windowing();
         return 0;
     }
     if (!setup_display()) {
         no_display();
         release_display();
         platform->show_cursor(true);
-        SDL_Quit();
+        close_windowing();
         return 2;
     }
     true_color_frame = static_cast<uint8_t*>(std::calloc(frame_bytes, 1));

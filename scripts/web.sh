@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds the web version into build/web/: the page, its WebAssembly and the show's data. The
+# first build on a machine also compiles libopenmpt for the web (a few minutes, kept in
+# ~/.cache/vantrose).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+# emcc's optimiser runs on node and needs Debian's acorn, which other node builds do not find.
+export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+cmake --preset web >/dev/null
+cmake --build --preset web

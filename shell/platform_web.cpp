@@ -1,0 +1,126 @@
+// The web backend: the page's canvas and keys, the mode dialog in HTML, and the module's samples
+// handed to an AudioWorklet; the browser gets its turn between two frames (shell/web/page.js).
+#include <emscripten.h>
+
+#include <cstring>
+#include <string>
+
+#include "resources/resources.h"
+#include "shell/clock.h"
+#include "shell/dialogs.h"
+#include "shell/display.h"
+#include "shell/platform.h"
+#include "shell/startup.h"
+#include "shell/stats.h"
+
+namespace vantrose {
+
+namespace {
+
+// The page's side of each step (Module.page in page.js).
+// clang-format off
+EM_JS(void, page_open_canvas, (int height), { Module.page.openCanvas(height); });
+EM_JS(void, page_draw, (const uint8_t* rgba, int height), { Module.page.draw(HEAPU8, rgba, height); });
+EM_JS(void, page_queue_audio, (const int16_t* samples, int frames), {
+    Module.page.queueAudio(HEAP16, samples, frames);
+});
+EM_JS(void, page_message, (const char* caption, const char* text), {
+    Module.page.message(UTF8ToString(caption), UTF8ToString(text));
+});
+#if VANTROSE_ASYNCIFY
+EM_ASYNC_JS(void, page_turn, (), { await Module.page.turn(); });
+EM_ASYNC_JS(int, page_mode_dialog, (const uint8_t* picture, int width, int height,
+                                    const char* c0, const char* c1, const char* c2), {
+    return await Module.page.modeDialog(HEAPU8, picture, width, height,
+                                        [UTF8ToString(c0), UTF8ToString(c1), UTF8ToString(c2)]);
+});
+#else
+// Built without ASYNCIFY only to measure what it costs: the test mode alone runs, never yielding.
+void page_turn() {}
+int page_mode_dialog(const uint8_t*, int, int, const char*, const char*, const char*) {
+    return 0;
+}
+#endif
+// clang-format on
+
+// The canvas takes red, green, blue, alpha: the frame's blue, green, red, unused reordered.
+uint8_t canvas_pixels[frame_width * frame_rows * 4];
+
+// The samples of each presented frame on the virtual clock go to the page's sound.
+void queue_audio(const uint8_t*, int, const int16_t* audio, size_t frames) {
+    if (frames != 0) page_queue_audio(audio, static_cast<int>(frames));
+}
+
+class WebPlatform final : public Platform {
+  public:
+    // The page is there, with its canvas, before the program starts.
+    bool create_display_object() override { return true; }
+    void show_cursor(bool) override {}
+    bool create_window(int height) override {
+        page_open_canvas(height);
+        return true;
+    }
+    bool set_cooperative_level() override { return true; }
+    // The canvas is 640 x height pixels, enlarged by the page's style with whole pixels kept
+    // sharp (image-rendering: pixelated) to fill the window at the picture's aspect.
+    bool set_display_mode(int) override { return true; }
+    bool create_surface(int) override { return true; }
+    bool get_back_buffer() override { return true; }
+    void destroy_window() override {}
+    void show_window() override {
+        app_active = 1;
+        frame_sink = queue_audio;
+    }
+    void release_display() override { frame_sink = nullptr; }
+    void present(const uint8_t* frame, int height) override {
+        const size_t pixels = static_cast<size_t>(frame_width) * height;
+        for (size_t i = 0; i < pixels; ++i) {
+            canvas_pixels[4 * i + 0] = frame[4 * i + 2];
+            canvas_pixels[4 * i + 1] = frame[4 * i + 1];
+            canvas_pixels[4 * i + 2] = frame[4 * i + 0];
+            canvas_pixels[4 * i + 3] = 255;
+        }
+        page_draw(canvas_pixels, height);
+    }
+    // The browser's turn: its events run (Escape posts the quit) and the show waits for the next
+    // display refresh, at most 60 a second, and while the sound is far enough ahead.
+    void pump_events() override { page_turn(); }
+    void message_box(const char* caption, const char* text) override {
+        page_message(caption, text);
+    }
+    // The sound is rendered on the virtual clock and handed over frame by frame (queue_audio).
+    bool open_audio(AudioFill) override { return false; }
+    void start_audio() override {}
+    void pause_audio() override {}
+    void lock_audio() override {}
+    void unlock_audio() override {}
+    void close_audio() override {}
+};
+
+} // namespace
+
+Platform* web_platform() {
+    static WebPlatform web;
+    return &web;
+}
+
+// The mode dialog and its About box are HTML in the page; the page answers with the mode.
+int run_mode_dialog() {
+    const int chosen = page_mode_dialog(dialog_picture, dialog_picture_width, dialog_picture_height,
+                                        about_credits[0], about_credits[1], about_credits[2]);
+    if (chosen != 400 && chosen != 480) return 1;
+    screen_height = chosen;
+    return 0;
+}
+
+// A page has no folder to write PNG files into: --dump is a native option.
+bool write_png(const std::string&, const uint8_t*, int) {
+    return false;
+}
+
+} // namespace vantrose
+
+// Escape in the page.
+extern "C" EMSCRIPTEN_KEEPALIVE void web_post_quit() {
+    vantrose::post_quit();
+}

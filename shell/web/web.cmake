@@ -1,0 +1,84 @@
+# The web build (Emscripten): vantrose_core's portable parts with the web backend, linked into
+# build/web/ beside the page, libopenmpt compiled from Debian's source and the generator's data.
+set(VANTROSE_WEB_SITE ${CMAKE_SOURCE_DIR}/build/web CACHE PATH "The page's folder of static files")
+
+# libopenmpt for WebAssembly, compiled once per machine and kept outside the clone.
+execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/libopenmpt-web.sh
+    OUTPUT_VARIABLE openmpt_prefix OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE openmpt_failed)
+if(openmpt_failed)
+    message(FATAL_ERROR "libopenmpt could not be built with Emscripten (see above)")
+endif()
+add_library(openmpt_web STATIC IMPORTED)
+set_target_properties(openmpt_web PROPERTIES
+    IMPORTED_LOCATION ${openmpt_prefix}/lib/libopenmpt.a
+    INTERFACE_INCLUDE_DIRECTORIES ${openmpt_prefix}/include)
+
+# The generator is a native program: its archive, module and compiled-in resources are the same
+# bytes the native show uses.
+set(native ${CMAKE_BINARY_DIR}/native)
+if(NOT EXISTS ${native}/CMakeCache.txt)
+    execute_process(
+        COMMAND ${CMAKE_COMMAND} -E env --unset=CC --unset=CXX --unset=CMAKE_TOOLCHAIN_FILE
+                ${CMAKE_COMMAND} -S ${CMAKE_SOURCE_DIR} -B ${native} -G Ninja
+                -DCMAKE_BUILD_TYPE=Release
+        OUTPUT_QUIET RESULT_VARIABLE native_failed)
+    if(native_failed)
+        message(FATAL_ERROR "the native build of the data generator could not be configured")
+    endif()
+endif()
+set(native_data ${native}/data/vantrose.dat ${native}/data/vantrose.s3m)
+set(native_resources ${native}/generated/resources_data.cpp)
+add_custom_target(web_content
+    COMMAND ${CMAKE_COMMAND} --build ${native} --target vantrose_data
+    BYPRODUCTS ${native_data} ${native_resources}
+    COMMENT "Generating the show's data natively"
+    VERBATIM)
+
+file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
+    shell/*.cpp runtime/*.cpp effects2d/*.cpp engine3d/*.cpp scenes3d/*.cpp resources/*.cpp)
+# The SDL window and dialogs and the PNG dump have no place in a page: platform_web.cpp stands in.
+list(REMOVE_ITEM CORE_SOURCES ${CMAKE_SOURCE_DIR}/shell/main.cpp ${CMAKE_SOURCE_DIR}/shell/main_web.cpp
+    ${CMAKE_SOURCE_DIR}/shell/platform_sdl.cpp ${CMAKE_SOURCE_DIR}/shell/dialogs.cpp
+    ${CMAKE_SOURCE_DIR}/shell/dump.cpp)
+add_library(vantrose_core STATIC ${CORE_SOURCES} ${native_resources})
+add_dependencies(vantrose_core web_content)
+target_include_directories(vantrose_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_definitions(vantrose_core PUBLIC VANTROSE_VERSION="${PROJECT_VERSION}")
+target_link_libraries(vantrose_core PUBLIC openmpt_web)
+
+add_executable(vantrose shell/main_web.cpp)
+target_link_libraries(vantrose PRIVATE vantrose_core)
+set_target_properties(vantrose PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VANTROSE_WEB_SITE})
+# ASYNCIFY lets the show's own frame loops hand the browser its turn inside pump_messages.
+# The page starts main itself, once the data is in and a mode is chosen.
+set(VANTROSE_ASYNCIFY ON CACHE BOOL "Build the web show with ASYNCIFY")
+target_link_options(vantrose PRIVATE
+    -sENVIRONMENT=web -sINVOKE_RUN=0 -sEXIT_RUNTIME=1 -sFORCE_FILESYSTEM=1
+    -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432
+    "-sEXPORTED_RUNTIME_METHODS=[callMain,FS]")
+if(VANTROSE_ASYNCIFY)
+    target_link_options(vantrose PRIVATE -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536)
+    target_compile_definitions(vantrose_core PRIVATE VANTROSE_ASYNCIFY=1)
+endif()
+
+# The page and the data beside the program.
+set(page_files index.html page.js worklet.js)
+set(site_files)
+foreach(f ${page_files})
+    add_custom_command(OUTPUT ${VANTROSE_WEB_SITE}/${f}
+        COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/shell/web/${f}
+                ${VANTROSE_WEB_SITE}/${f}
+        DEPENDS ${CMAKE_SOURCE_DIR}/shell/web/${f})
+    list(APPEND site_files ${VANTROSE_WEB_SITE}/${f})
+endforeach()
+add_custom_command(OUTPUT ${VANTROSE_WEB_SITE}/vantrose.dat ${VANTROSE_WEB_SITE}/vantrose.s3m
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${native_data} ${VANTROSE_WEB_SITE}/
+    DEPENDS ${native_data} web_content)
+add_custom_target(web_site ALL DEPENDS ${site_files} ${VANTROSE_WEB_SITE}/vantrose.dat)
+
+# The module's first seconds through this libopenmpt under node, for the comparison with the
+# native library (tests/web).
+add_executable(module_samples tests/web/module_samples.cpp)
+target_link_libraries(module_samples PRIVATE openmpt_web)
+target_link_options(module_samples PRIVATE
+    -sENVIRONMENT=node -sNODERAWFS=1 -sALLOW_MEMORY_GROWTH=1 -sWASM_ASYNC_COMPILATION=0)
