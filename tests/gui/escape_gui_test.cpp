@@ -264,13 +264,14 @@ class EscapeGui : public ::testing::Test {
 
 } // namespace
 
-// Held as scene 5 hands over to scene 6 (a 2D effect over a picture), as a 3D runner enters
-// its second phase, as the scroller starts, and as a decay loop (no music wait) starts.
+// Held as scene 6 hands over to scene 7 (a 2D effect over a picture), as a 3D runner enters
+// its second phase, as the scroller starts, and as a decay loop (no music wait) starts: moments
+// whose next line on stderr is the trace line awaited (a scene's loads come after its line).
 TEST_F(EscapeGui, EndsTheShowAtTheNextFrameAtEveryKindOfMoment) {
     const struct {
         Moment before, at;
         const char* name;
-    } moments[] = {{{5}, {6}, "scene-6"},
+    } moments[] = {{{6}, {7}, "scene-7"},
                    {{21, 1}, {21, 2}, "scene-21-phase-2"},
                    {{15}, {16}, "scene-16"},
                    {{40, 3}, {41}, "scene-41"}};
