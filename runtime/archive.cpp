@@ -11,6 +11,7 @@
 
 #include "runtime/shared_byte.h"
 #include "shell/startup.h"
+#include "shell/trace.h"
 
 namespace vantrose {
 
@@ -166,7 +167,10 @@ void load_entry(uint32_t index, uint8_t* destination, size_t capacity) {
     uint64_t decoded = 0;
     const ArchiveStatus status =
         load_entry_checked(archive_path, index, destination, capacity, &decoded);
-    if (status == ArchiveStatus::ok) return;
+    if (status == ArchiveStatus::ok) {
+        note_load(index, destination);
+        return;
+    }
     std::string text;
     if (status == ArchiveStatus::missing) {
         text = "Overlay file not found, terminating...\n";

@@ -23,11 +23,12 @@ bool timer_paused = false;
 // Held by the timer thread while a tick runs; between_ticks takes it to keep ticks out.
 std::mutex tick_mutex;
 
-// Ticks fall at start + k x 20 ms; a late tick runs at once and the next keeps its own time.
+constexpr auto period = std::chrono::milliseconds(20);
+
+// A late tick runs at once and the next keeps its own time.
 void timer_loop() {
-    using Clock = std::chrono::steady_clock;
-    constexpr auto period = std::chrono::milliseconds(20);
-    Clock::time_point next = Clock::now() + period;
+    const std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point next = next_tick_deadline(start, start);
     std::unique_lock lock(timer_mutex);
     for (;;) {
         if (timer_wake.wait_until(lock, next, [] { return timer_stopping || timer_paused; })) {
@@ -35,7 +36,8 @@ void timer_loop() {
             // Paused: no tick until resumed; the schedule starts afresh from that moment.
             timer_wake.wait(lock, [] { return timer_stopping || !timer_paused; });
             if (timer_stopping) return;
-            next = Clock::now() + period;
+            const std::chrono::steady_clock::time_point resumed = std::chrono::steady_clock::now();
+            next = next_tick_deadline(resumed, resumed);
             continue;
         }
         lock.unlock();
@@ -44,15 +46,19 @@ void timer_loop() {
             timer_callback();
         }
         lock.lock();
-        next += period;
-        // After a stall of over a second (a suspended machine), start the schedule afresh
-        // rather than firing the missed ticks in a burst.
-        const Clock::time_point now = Clock::now();
-        if (now - next > std::chrono::seconds(1)) next = now + period;
+        next = next_tick_deadline(next, std::chrono::steady_clock::now());
     }
 }
 
 } // namespace
+
+std::chrono::steady_clock::time_point
+next_tick_deadline(std::chrono::steady_clock::time_point due,
+                   std::chrono::steady_clock::time_point now) {
+    const std::chrono::steady_clock::time_point next = due + period;
+    // A suspended machine: start the schedule afresh rather than fire the missed ticks in a burst.
+    return now - next > std::chrono::seconds(1) ? now + period : next;
+}
 
 void set_timer_routine(TickRoutine routine) {
     timer_slot.store(routine, std::memory_order_release);

@@ -12,5 +12,7 @@ void note_scene_start(int scene);
 int scene_playing();
 // A 3D runner enters its phase (1..3).
 void note_phase_change(int phase);
+// An archive entry has been loaded into a buffer of the show.
+void note_load(uint32_t entry, const uint8_t* destination);
 
 } // namespace vantrose

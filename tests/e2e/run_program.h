@@ -121,23 +121,14 @@ inline RunResult run_program(std::vector<std::string> args, double seconds = 60,
     return p.finish(seconds);
 }
 
-// A data folder for a run: the built archive, and the built module when it is a playable S3M,
-// else a small one of our own with enough orders for every scene (0.64 s an order).
+// A data folder for a run: copies of the built archive and module.
 inline std::string make_data_dir(const std::string& name) {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() /
                                       ("vantrose-" + name + "-" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
-    const std::filesystem::path built = VANTROSE_DATA;
-    if (std::filesystem::exists(built / "vantrose.dat")) {
-        std::filesystem::copy_file(built / "vantrose.dat", dir / "vantrose.dat");
-    }
-    const std::string module = read_file((built / "vantrose.s3m").string());
-    if (module.size() > 96 && module.compare(44, 4, "SCRM") == 0) {
-        std::filesystem::copy_file(built / "vantrose.s3m", dir / "vantrose.s3m");
-    } else {
-        write_bytes((dir / "vantrose.s3m").string(), tiny_s3m(200, 2, 200));
-    }
+    for (const char* file : {"vantrose.dat", "vantrose.s3m"})
+        std::filesystem::copy_file(std::filesystem::path(VANTROSE_DATA) / file, dir / file);
     return dir.string();
 }
 

@@ -126,6 +126,17 @@ struct Image {
     }
 };
 
+// Points of the area g, every `step` pixels, that are not black.
+inline int lit(const Image& shot, const Geometry& g, int step) {
+    int count = 0;
+    for (int y = g.y; y < g.y + g.h; y += step)
+        for (int x = g.x; x < g.x + g.w; x += step) {
+            const Image::Rgb p = shot.at(x, y);
+            count += p.r + p.g + p.b > 0;
+        }
+    return count;
+}
+
 // The whole screen, kept as gui-artefacts/<name>.png, read back through a PPM.
 inline Image screenshot(const std::string& name) {
     std::filesystem::create_directories("gui-artefacts");
