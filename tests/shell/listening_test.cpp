@@ -1,34 +1,34 @@
-// What the viewer hears and controls: the position heard behind the device's queue, the
-// listening volume and mute on top of the master volume, and the pause of the 20 ms ticks.
+// What the viewer hears: the position heard behind the device's queue, the listening volume and
+// mute on top of the master volume, a scene skip handing the module on to the device, and a
+// device that goes away mid-show.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "shell/clock.h"
 #include "shell/music.h"
 #include "shell/music_render.h"
 #include "shell/options.h"
 #include "shell/platform.h"
-#include "shell/timer.h"
 #include "tests/shell/fake_platform.h"
 #include "tests/shell/tiny_s3m.h"
 
 using namespace vantrose;
+using Position = std::pair<int32_t, int32_t>;
 
 namespace {
 
-// The module played through a fake audio device, fed by its fill routine as SDL would.
+// The module (a row every 432 frames) through a fake audio device, fed by its fill as SDL would.
 class Listening : public ::testing::Test {
   protected:
     void SetUp() override {
         options = Options{};
         platform = &fake_;
-        dir_ = std::filesystem::temp_directory_path() /
-               ("vantrose-listening-" + std::to_string(::getpid()));
+        reset_clock();
         std::filesystem::create_directories(dir_);
         options.data_dir = dir_.string();
         ASSERT_TRUE(test_support::write_bytes(music_path(), test_support::tiny_s3m(4, 1, 255)));
@@ -37,57 +37,52 @@ class Listening : public ::testing::Test {
     }
     void TearDown() override {
         change_listening_volume(8);
+        reset_clock();
         discard_music();
         sound_close();
         platform = headless_platform();
         options = Options{};
         std::filesystem::remove_all(dir_);
     }
-    // The module from its start, `fills` device fills of `frames` each.
-    std::vector<int16_t> play(int fills, size_t frames = 256) {
-        load_music();
-        play_music();
-        std::vector<int16_t> all;
-        std::vector<int16_t> buffer(2 * frames);
+    // `fills` device fills of 256 frames, from the module's start unless `restart` is false.
+    std::vector<int16_t> play(int fills, bool restart = true) {
+        if (restart) load_music(), play_music();
+        std::vector<int16_t> all, buffer(2 * 256);
         for (int i = 0; i < fills; ++i) {
-            fake_.fill(buffer.data(), frames);
+            fake_.fill(buffer.data(), 256);
             all.insert(all.end(), buffer.begin(), buffer.end());
         }
         return all;
     }
-    std::filesystem::path dir_;
+    Position heard() const { return {music_order, music_row}; }
+    std::filesystem::path dir_ = std::filesystem::temp_directory_path() /
+                                 ("vantrose-listening-" + std::to_string(::getpid()));
     test_support::FakePlatform fake_;
 };
 
 } // namespace
 
 TEST_F(Listening, HeardPositionLagsTheRenderedOneByTheDeviceQueue) {
-    // A row lasts 432 frames; 4096 queued frames are 16 fills of 256, 9.5 rows.
-    std::vector<std::pair<int32_t, int32_t>> rendered, heard;
+    // 4096 queued frames are 16 fills of 256, 9.5 rows.
+    std::vector<Position> rendered, heard_at;
     for (uint32_t queued : {0u, 4096u}) {
         fake_.queued = queued;
-        auto& positions = queued ? heard : rendered;
-        load_music();
-        play_music();
-        std::vector<int16_t> buffer(2 * 256);
+        play(0);
         for (int i = 0; i < 60; ++i) {
-            fake_.fill(buffer.data(), 256);
+            play(1, false);
             poll_music();
-            positions.emplace_back(music_order, music_row);
+            (queued ? heard_at : rendered).push_back(heard());
         }
     }
     ASSERT_GT(rendered.back().second, 30) << "the module moved on";
-    for (int i = 0; i < 60; ++i) {
-        const auto expected = i < 16 ? std::pair<int32_t, int32_t>{0, 0} : rendered[i - 16];
-        EXPECT_EQ(heard[i], expected) << "after fill " << i + 1;
-    }
+    for (int i = 0; i < 60; ++i)
+        EXPECT_EQ(heard_at[i], i < 16 ? Position(0, 0) : rendered[i - 16])
+            << "after fill " << i + 1;
 }
 
 TEST_F(Listening, MuteAndVolumeStepsScaleWhatTheDeviceGetsOnTopOfTheMasterVolume) {
     const std::vector<int16_t> full = play(20);
-    long long energy = 0;
-    for (int16_t v : full) energy += v < 0 ? -v : v;
-    ASSERT_GT(energy, 0);
+    ASSERT_NE(full, std::vector<int16_t>(full.size(), 0));
 
     EXPECT_EQ(change_listening_volume(-4), 4); // half the steps: a quarter of the amplitude
     std::vector<int16_t> quarter = play(20);
@@ -96,11 +91,7 @@ TEST_F(Listening, MuteAndVolumeStepsScaleWhatTheDeviceGetsOnTopOfTheMasterVolume
     load_music();
     play_music();
     set_music_volume(128); // the show's fade goes on under the listening volume
-    std::vector<int16_t> both(full.size()), buffer(2 * 256);
-    for (size_t at = 0; at < full.size(); at += buffer.size()) {
-        fake_.fill(buffer.data(), 256);
-        std::copy(buffer.begin(), buffer.end(), both.begin() + at);
-    }
+    const std::vector<int16_t> both = play(20, false);
     for (size_t i = 0; i < full.size(); ++i) ASSERT_EQ(both[i], full[i] * 128 * 64 / 65536) << i;
 
     EXPECT_TRUE(toggle_mute());
@@ -114,36 +105,45 @@ TEST_F(Listening, MuteAndVolumeStepsScaleWhatTheDeviceGetsOnTopOfTheMasterVolume
     for (int16_t v : play(20)) ASSERT_EQ(v, 0);
 }
 
-namespace {
-std::atomic<int> pause_ticks{0};
-void count_tick() {
-    ++pause_ticks;
-}
-int wait_for_ticks(int at_least) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (pause_ticks < at_least && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return pause_ticks;
-}
-} // namespace
+// The device starts only when a skip ends, and what is heard first is where the skip left the
+// module, not the module's start.
+TEST_F(Listening, SceneSkipHandsTheModuleOnWhereItLeftIt) {
+    options.scene = 3;
+    load_music();
+    // The unseen frames render the module in lockstep; a pause and resume meanwhile (Space
+    // pressed during the skip) leaves the device alone.
+    testing::internal::CaptureStderr();
+    begin_scene_skip();
+    play_music();
+    std::vector<int16_t> samples(2 * 4096);
+    for (int i = 0; i < 8; ++i) render_music(samples.data(), 4096); // 75 rows of 432 frames
+    pause_music(true);
+    pause_music(false);
+    poll_music();
+    const Position left = heard();
+    EXPECT_EQ(testing::internal::GetCapturedStderr().find("[start_audio]"), std::string::npos);
+    EXPECT_EQ(left, Position(1, 11));
 
-TEST(TimerPause, NoTickWhilePausedAndTheNextFallsAFullPeriodAfterResuming) {
-    options = Options{};
-    options.headless = true;
-    options.real_clock = true;
-    set_timer_routine(count_tick);
-    start_timer();
-    ASSERT_GE(wait_for_ticks(2), 2);
-    pause_timer(true);
-    const int held = pause_ticks;
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    EXPECT_EQ(pause_ticks, held) << "ticks ran while paused";
-    const auto resumed = std::chrono::steady_clock::now();
-    pause_timer(false);
-    ASSERT_GT(wait_for_ticks(held + 1), held);
-    // Not the missed ticks in a burst: the schedule starts again from the resume.
-    EXPECT_GE(std::chrono::steady_clock::now() - resumed, std::chrono::milliseconds(19));
-    stop_timer();
-    set_timer_routine(nullptr);
-    options = Options{};
+    testing::internal::CaptureStderr();
+    scene_skip_reached(3);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("[start_audio]"), std::string::npos);
+    fake_.queued = 4096; // the device's first fill is still queued, unheard
+    play(1, false);
+    poll_music();
+    EXPECT_EQ(heard(), left);
+}
+
+TEST_F(Listening, AfterTheDeviceGoesTheMusicKeepsWallTimeAndSaysSoOnce) {
+    load_music();
+    play_music();
+    ::testing::internal::CaptureStderr();
+    audio_device_lost();
+    audio_device_lost();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "vantrose: the audio device went away; the music goes on silently\n[close_audio]\n");
+    poll_music();
+    const int32_t start = music_order * 64 + music_row;
+    std::this_thread::sleep_for(std::chrono::milliseconds(120)); // a row every 9.8 ms
+    poll_music();
+    EXPECT_GE(music_order * 64 + music_row, start + 5) << "the module moves on with wall time";
 }

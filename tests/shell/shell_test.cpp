@@ -1,7 +1,8 @@
 // The shell: command line, start-up and shutdown order, display set-up failures, the module
-// player and its bad modules, the real timer's schedule and the virtual clock.
+// player and its bad modules, the real timer's schedule and pause, and the virtual clock.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <sstream>
@@ -77,7 +78,7 @@ struct Shell : ::testing::Test {
     }
 };
 
-int ticks_seen = 0;
+std::atomic<int> ticks_seen{0};
 void count_tick() {
     ++ticks_seen;
 }
@@ -90,12 +91,16 @@ TEST(Options, EveryOptionTheClockItChoosesAndBadCommandLines) {
     ASSERT_TRUE(parse("", o, error));
     EXPECT_TRUE(o.mode == 0 && o.data_dir == "." && o.refresh == 60 && o.dump_every == 1);
     ASSERT_TRUE(parse("--mode 480 --window --data /d --headless --refresh 70 --clock real --frames "
-                      "600 --dump /f --dump-every 100 --trace --stats",
+                      "600 --dump /f --dump-every 100 --trace --stats --fps 30 --integer-scale",
                       o, error))
         << error;
     EXPECT_TRUE(o.mode == 480 && o.window && o.headless && o.real_clock && o.trace && o.stats);
     EXPECT_TRUE(o.data_dir == "/d" && o.dump_dir == "/f" && o.refresh == 70 && o.frames == 600 &&
-                o.dump_every == 100);
+                o.dump_every == 100 && o.fps == 30 && o.integer_scale);
+    ASSERT_TRUE(parse("--fps 240", o, error));
+    EXPECT_TRUE(o.fps == 240 && !o.integer_scale && !o.fps_display);
+    ASSERT_TRUE(parse("--fps display", o, error));
+    EXPECT_TRUE(o.fps == 0 && o.fps_display);
     for (const auto& [line, virtual_clock] : {std::pair{"--headless", true},
                                               {"--headless --clock real", false},
                                               {"--mode 400", false},
@@ -106,11 +111,34 @@ TEST(Options, EveryOptionTheClockItChoosesAndBadCommandLines) {
         EXPECT_EQ(virtual_clock_on(), virtual_clock) << line;
     }
     options = Options{};
-    for (const char* line :
-         {"--mode 640", "--mode", "--bogus", "--clock fast", "--clock Virtual", "--mode 400x",
-          "--mode +400", "--refresh 0", "--refresh 1001", "--refresh 59.94", "--frames 0",
-          "--frames 99999999999999999999999", "--dump-every 0", "--dump ''", "--data ''",
-          "--record", "mode", "--scale 2", "--record show.mkv --clock real"}) {
+    for (const char* line : {"--mode 640",
+                             "--mode",
+                             "--bogus",
+                             "--clock fast",
+                             "--clock Virtual",
+                             "--mode 400x",
+                             "--mode +400",
+                             "--refresh 0",
+                             "--refresh 1001",
+                             "--refresh 59.94",
+                             "--frames 0",
+                             "--frames 99999999999999999999999",
+                             "--dump-every 0",
+                             "--dump ''",
+                             "--data ''",
+                             "--record",
+                             "mode",
+                             "--scale 2",
+                             "--record show.mkv --clock real",
+                             "--fps",
+                             "--fps 29",
+                             "--fps 241",
+                             "--fps 0",
+                             "--fps -60",
+                             "--fps 60.5",
+                             "--fps ''",
+                             "--fps Display",
+                             "--fps 60Hz"}) {
         error.clear();
         EXPECT_FALSE(parse(line, o, error)) << line;
         EXPECT_FALSE(error.empty()) << line;
@@ -231,6 +259,33 @@ TEST(RealTimer, TicksFallOnA20MsGridAndStartAfreshAfterAStall) {
     // A late tick keeps the grid; a stall of over a second starts it afresh.
     EXPECT_EQ(next_tick_deadline(due, due + milliseconds(900)), due + milliseconds(20));
     EXPECT_EQ(next_tick_deadline(due, due + seconds(3)), due + seconds(3) + milliseconds(20));
+}
+
+TEST(RealTimer, NoTickWhilePausedAndTheNextFallsAFullPeriodAfterResuming) {
+    options = Options{};
+    options.headless = options.real_clock = true;
+    const auto wait_for_ticks = [](int at_least) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (ticks_seen < at_least && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return ticks_seen.load();
+    };
+    ticks_seen = 0;
+    set_timer_routine(count_tick);
+    start_timer();
+    ASSERT_GE(wait_for_ticks(2), 2);
+    pause_timer(true);
+    const int held = ticks_seen;
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(ticks_seen, held) << "ticks ran while paused";
+    const auto resumed = std::chrono::steady_clock::now();
+    pause_timer(false);
+    ASSERT_GT(wait_for_ticks(held + 1), held);
+    // Not the missed ticks in a burst: the schedule starts again from the resume.
+    EXPECT_GE(std::chrono::steady_clock::now() - resumed, std::chrono::milliseconds(19));
+    stop_timer();
+    set_timer_routine(nullptr);
+    options = Options{};
 }
 
 namespace {
