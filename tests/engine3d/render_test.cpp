@@ -114,25 +114,10 @@ void walk(Frame& f, End a, End b) {
         const int before = row;
         do {
             n++;
-            if (xmajor) {
-                if (err < 0) {
-                    err += 2 * dy;
-                    x += sx;
-                } else {
-                    err += 2 * (dy - dx);
-                    x += sx;
-                    row += sy;
-                }
-            } else {
-                if (err < 0) {
-                    err += 2 * dx;
-                    row += sy;
-                } else {
-                    err += 2 * (dx - dy);
-                    x += sx;
-                    row += sy;
-                }
-            }
+            const bool diagonal = err >= 0; // otherwise a step along the major axis only
+            err += 2 * (xmajor ? dy - (diagonal ? dx : 0) : dx - (diagonal ? dy : 0));
+            if (xmajor || diagonal) x += sx;
+            if (!xmajor || diagonal) row += sy;
             i += di;
             u += du;
             v += dv;
@@ -164,16 +149,8 @@ void span_row(Frame& f, int r, int texture) {
     const Edge& eb = f.table[1][r];
     const Edge& l = eb.x < ea.x ? eb : ea;
     const Edge& rt = eb.x < ea.x ? ea : eb;
-    int di, du, dv;
-    if (l.x == rt.x) {
-        di = rt.i - l.i;
-        du = rt.u - l.u;
-        dv = rt.v - l.v;
-    } else {
-        di = (rt.i - l.i) / (rt.x - l.x);
-        du = (rt.u - l.u) / (rt.x - l.x);
-        dv = (rt.v - l.v) / (rt.x - l.x);
-    }
+    const int w = l.x == rt.x ? 1 : rt.x - l.x;
+    const int di = (rt.i - l.i) / w, du = (rt.u - l.u) / w, dv = (rt.v - l.v) / w;
     if (rt.x < 0 || l.x > 319) return;
     for (int x = std::max(l.x, 0); x <= std::min(rt.x, 319); x++) {
         const int k = x - l.x;

@@ -1,4 +1,4 @@
-// Test meshes, textures and palettes for whole 3D frames (golden test and benchmark).
+// Test meshes, textures and palettes for whole 3D frames.
 #pragma once
 #include <cmath>
 #include <cstdint>
@@ -80,20 +80,12 @@ inline void fill_test_textures(uint8_t* block, uint8_t* palettes) {
                 static_cast<uint8_t>(static_cast<int>(std::sqrt(ds * ds + dt * dt) * 6) & 0xFF);
         }
     for (int i = 0; i < 256; i++) {
-        uint8_t* p0 = palettes + 3 * i;
-        uint8_t* p1 = palettes + 768 + 3 * i;
-        if (i < 128) {
-            p0[0] = static_cast<uint8_t>(63 - i / 4);
-            p0[1] = static_cast<uint8_t>(i / 3);
-            p0[2] = 8;
-        } else {
-            p0[0] = 6;
-            p0[1] = static_cast<uint8_t>((i - 128) / 3);
-            p0[2] = static_cast<uint8_t>(63 - (i - 128) / 8);
+        const int warm[2][3] = {{63 - i / 4, i / 3, 8}, {6, (i - 128) / 3, 63 - (i - 128) / 8}};
+        const int cool[3] = {20 + (i & 31), 63 - (i >> 3), (i * 5) & 63};
+        for (int k = 0; k < 3; k++) {
+            palettes[3 * i + k] = static_cast<uint8_t>(warm[i >= 128][k]);
+            palettes[768 + 3 * i + k] = static_cast<uint8_t>(cool[k]);
         }
-        p1[0] = static_cast<uint8_t>(20 + (i & 31));
-        p1[1] = static_cast<uint8_t>(63 - (i >> 3));
-        p1[2] = static_cast<uint8_t>((i * 5) & 63);
     }
 }
 

@@ -44,9 +44,6 @@ class Engine3d : public ::testing::Test {
         n.first_child = first_child, n.child_count = child_count;
         return n;
     }
-    // Byte of rgb_screen at a physical row and column.
-    uint8_t at(int row, int column) const { return screen[320 * row + column]; }
-
     std::vector<uint8_t> screen;
     uint8_t* saved_screen = nullptr;
 };
