@@ -1,5 +1,6 @@
 // The mapping-table family (three plasmas, three mapped textures) against one naive model
-// written from the formulas, with its own tables and counters, over many frames.
+// written from the formulas, with its own tables and counters, over many frames: every entry of
+// the sine and ramp tables is read on the way.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -100,21 +101,6 @@ struct NaiveMaps {
 
 } // namespace
 
-TEST(MapTables, SpecifiedValues) {
-    const uint8_t sine5_start[] = {32, 36, 40, 43, 47, 50, 53, 56};
-    const uint8_t sine3_start[] = {64, 69, 73, 78, 82, 87, 91, 95};
-    for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(sine5_table[i], sine5_start[i]) << i;
-        EXPECT_EQ(sine3_table[i], sine3_start[i]) << i;
-    }
-    EXPECT_EQ(sine5_table[64], 63);
-    EXPECT_EQ(sine3_table[21], 127);
-    EXPECT_EQ(sine3_table[255], 61) << "the table does not join at its end";
-    EXPECT_EQ(*std::min_element(sine5_table.begin(), sine5_table.end()), 1);
-    const int ramp_at[][2] = {{0, 33}, {60, 63}, {62, 64}, {64, 63}, {190, 0}, {192, 1}, {255, 32}};
-    for (const auto& [i, v] : ramp_at) EXPECT_EQ(plasma_fold_state.ramp_table[i], v) << i;
-}
-
 TEST(MapEffects, EveryFormMatchesTheNaiveModelFrameAfterFrame) {
     void (*frames[])() = {plasma_shear_frame, plasma_fold_frame, plasma_displace_frame,
                           map_drift_frame,    map_swell_frame,   map_wave_frame};
@@ -151,14 +137,9 @@ TEST(MapEffects, EveryFormMatchesTheNaiveModelFrameAfterFrame) {
     }
 }
 
-TEST(MapEffects, FirstPlasmaRowAndFourPeaksThatSumToZero) {
+TEST(MapEffects, FourPlasmaPeaksSumToZero) {
     Bytes texture(65536), target(65536);
     map_source = texture.data(), map_target = target.data();
-    plasma_shear_state.phase1 = plasma_shear_state.phase2 = 0;
-    plasma_shear_state.phase3 = plasma_shear_state.phase4 = 0;
-    plasma_shear_frame();
-    EXPECT_EQ(plasma_shear_state.plasma_row[0], 33 + 34 + 34 + 33);
-    EXPECT_EQ(plasma_shear_state.plasma_row[255], 37 + 32 + 30 + 34);
     // Stored phases chosen so that the first entry reads ramp[62] = 64 four times.
     plasma_fold_state.phase1 = plasma_fold_state.phase2 = 60;
     plasma_fold_state.phase3 = plasma_fold_state.phase4 = 62;

@@ -62,21 +62,16 @@ void place(Frame& f, const SceneNode& n) {
             f.faces.push_back({g.a + base, g.b + base, g.c + base, g.texture});
         }
     }
+    // Each turn in its plane: p cos + q sin, q cos - p sin; about x, then y, then z.
+    const auto turn = [](float& p, float& q, float angle) {
+        const double c = std::cos(double(angle)), s = std::sin(double(angle));
+        const double np = p * c + q * s, nq = q * c - p * s;
+        p = float(np), q = float(nq);
+    };
     for (size_t i = start; i < f.vertices.size(); i++) {
         Vertex& w = f.vertices[i];
-        double y = w.y * std::cos(double(n.rx)) + w.z * std::sin(double(n.rx));
-        double z = w.z * std::cos(double(n.rx)) - w.y * std::sin(double(n.rx));
-        w.y = float(y);
-        w.z = float(z);
-        double x = w.x * std::cos(double(n.ry)) - w.z * std::sin(double(n.ry));
-        z = w.z * std::cos(double(n.ry)) + w.x * std::sin(double(n.ry));
-        w.x = float(x);
-        w.z = float(z);
-        x = w.x * std::cos(double(n.rz)) + w.y * std::sin(double(n.rz));
-        y = w.y * std::cos(double(n.rz)) - w.x * std::sin(double(n.rz));
-        w.x = float(x) + n.px;
-        w.y = float(y) + n.py;
-        w.z = w.z + n.pz;
+        turn(w.y, w.z, n.rx), turn(w.x, w.z, -n.ry), turn(w.x, w.y, n.rz);
+        w.x += n.px, w.y += n.py, w.z += n.pz;
     }
 }
 
@@ -258,7 +253,7 @@ class Frames : public Engine3d {
         fill_test_textures(texture_block, texture_palettes);
         build_intensity_ramp();
         build_shade_table();
-        const Mesh cube = cube_mesh(60, 0);
+        const Mesh cube = sphere_mesh(85, 2, 4, 0);
         const Mesh sphere = sphere_mesh(70, 10, 16, 1);
         append_object(0, cube.vertices.data(), int32_t(cube.vertices.size()), cube.faces.data(),
                       int32_t(cube.faces.size()));

@@ -80,8 +80,6 @@ TEST(BuffersAlloc, AllocatedInOrderZeroFilledAndFreedToNull) {
     EXPECT_EQ(sizes, want);
     for (uint8_t* b : {buf3, pal7, hires_picture})
         EXPECT_EQ(std::count(b, b + buffer_capacity(b), 0), static_cast<long>(buffer_capacity(b)));
-    EXPECT_EQ(buffer_capacity(reinterpret_cast<uint8_t*>(map_table)), 128000u);
-    EXPECT_EQ(buffer_capacity(buf0 + 1), 0u);
     free_buffers();
     EXPECT_EQ(buf0, nullptr);
     EXPECT_EQ(hires_picture, nullptr);

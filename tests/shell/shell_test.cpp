@@ -229,19 +229,16 @@ TEST_F(Shell, BadModulesEndWithStatusOneNamingTheFile) {
                 "vantrose.*close_audio.*release_display.*show_cursor");
 }
 
-TEST_F(Shell, VolumeScalesTheModuleAndStopReportsFailures) {
+// Volume steps are in listening_test; here the silent end of a fade and a stop that fails.
+TEST_F(Shell, VolumeZeroIsSilenceAndStopReportsFailures) {
     module(tiny_s3m());
     sound_init();
-    std::vector<int16_t> full(2 * 4410), half(2 * 4410), none(2 * 4410);
-    for (auto [volume, out] : {std::pair{256, &full}, std::pair{128, &half}, std::pair{0, &none}}) {
-        load_music(); // a load starts at full volume
-        play_music();
-        if (volume != 256) set_music_volume(volume);
-        render_music(out->data(), 4410);
-    }
-    ASSERT_NE(full, none);
+    load_music();
+    play_music();
+    set_music_volume(0);
+    std::vector<int16_t> none(2 * 4410, 1);
+    render_music(none.data(), 4410);
     EXPECT_EQ(none, std::vector<int16_t>(2 * 4410, 0));
-    for (size_t i = 0; i < full.size(); ++i) ASSERT_EQ(half[i], full[i] * 128 / 256) << i;
     platform = &fake;
     discard_music();
     const std::string out = captured([] { stop_music(); }); // nothing loaded: both steps fail
