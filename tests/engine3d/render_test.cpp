@@ -253,7 +253,7 @@ class Frames : public Engine3d {
         fill_test_textures(texture_block, texture_palettes);
         build_intensity_ramp();
         build_shade_table();
-        const Mesh cube = sphere_mesh(85, 2, 4, 0);
+        const Mesh cube = cube_mesh(60, 0);
         const Mesh sphere = sphere_mesh(70, 10, 16, 1);
         append_object(0, cube.vertices.data(), int32_t(cube.vertices.size()), cube.faces.data(),
                       int32_t(cube.faces.size()));

@@ -1,4 +1,4 @@
-// Test meshes, textures and palettes for whole 3D frames.
+// Test meshes, textures and palettes for whole 3D frames (golden test and benchmark).
 #pragma once
 #include <cmath>
 #include <cstdint>
@@ -28,7 +28,20 @@ inline void orient_outwards(Mesh& mesh) {
     }
 }
 
-// Stacks 2 and slices 4 make an octahedron: big flat faces.
+inline Mesh cube_mesh(float half, int32_t texture) {
+    Mesh m;
+    for (int i = 0; i < 8; i++)
+        m.vertices.push_back({i & 1 ? half : -half, i & 2 ? half : -half, i & 4 ? half : -half});
+    const int quads[6][4] = {{0, 1, 3, 2}, {4, 5, 7, 6}, {0, 1, 5, 4},
+                             {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 3, 7, 5}};
+    for (const auto& q : quads) {
+        m.faces.push_back({q[0], q[1], q[2], texture});
+        m.faces.push_back({q[0], q[2], q[3], texture});
+    }
+    orient_outwards(m);
+    return m;
+}
+
 inline Mesh sphere_mesh(float radius, int stacks, int slices, int32_t texture) {
     Mesh m;
     const double pi = 3.14159;

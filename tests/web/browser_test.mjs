@@ -48,13 +48,10 @@ function browser() {
     while ((end = buffer.indexOf('\0')) >= 0) {
       const message = JSON.parse(buffer.slice(0, end));
       buffer = buffer.slice(end + 1);
-      if (message.id && waiting.has(message.id)) {
-        const { resolve, reject } = waiting.get(message.id);
-        waiting.delete(message.id);
-        message.error ? reject(new Error(JSON.stringify(message.error))) : resolve(message.result);
-      } else {
-        listeners.forEach(l => l(message));
-      }
+        const pending = message.id && waiting.get(message.id);
+      if (!pending) { listeners.forEach(l => l(message)); continue; }
+      waiting.delete(message.id);
+      message.error ? pending.reject(new Error(JSON.stringify(message.error))) : pending.resolve(message.result);
     }
   });
   const send = (method, params = {}, sessionId) => new Promise((resolve, reject) => {
@@ -80,9 +77,7 @@ async function openPage(url, hidden = []) {
     if (m.method === 'Runtime.consoleAPICalled' && m.params.type === 'error') errors.push(m.params.args.map(a => a.value ?? a.description).join(' '));
     if (m.method === 'Log.entryAdded' && m.params.entry.level === 'error') errors.push(m.params.entry.text + ' ' + (m.params.entry.url || ''));
   });
-  await send('Runtime.enable');
-  await send('Log.enable');
-  await send('Page.enable');
+  for (const domain of ['Runtime', 'Log', 'Page']) await send(domain + '.enable');
   await send('Page.navigate', { url: `http://127.0.0.1:${server.address().port}/${url}` });
   const evaluate = async expression =>
     (await send('Runtime.evaluate', { expression, awaitPromise: true, returnByValue: true })).result.value;
@@ -101,22 +96,26 @@ async function openPage(url, hidden = []) {
     for (const type of ['mousePressed', 'mouseReleased'])
       await send('Input.dispatchMouseEvent', { type, x, y, button: 'left', clickCount: 1 });
   };
-  const close = async () => { server.close(); await b.close(); };
-  return { send, evaluate, until, click, errors, close };
+  return { send, evaluate, until, click, errors, close: async () => { server.close(); await b.close(); } };
 }
 
-function nativeChecksums(frames) {
-  const args = ['--headless', '--trace', '--refresh', '60', '--data', dataDir];
-  if (frames > 0) args.push('--frames', String(frames));
-  const run = spawnSync(nativeBin, args, { encoding: 'utf8', maxBuffer: 1 << 26 });
-  return run.stderr.split('\n').filter(l => l.startsWith('checksum scene '));
+// `work` on a page; `clean`: console errors fail the test.
+async function withPage(url, hidden, clean, work) {
+  const page = await openPage(url, hidden);
+  try {
+    await work(page);
+    if (clean && page.errors.length) fail('console errors: ' + page.errors.join('; '));
+  } finally {
+    await page.close();
+  }
 }
 
 async function checksums() {
-  const frames = Number(framesArg || 0);
-  const expected = nativeChecksums(frames);
-  const page = await openPage(`?headless&refresh=60${frames > 0 ? '&frames=' + frames : ''}`);
-  try {
+  const frames = Number(framesArg || 0), limit = frames > 0 ? ['--frames', String(frames)] : [];
+  const run = spawnSync(nativeBin, ['--headless', '--trace', '--refresh', '60', '--data', dataDir, ...limit],
+                        { encoding: 'utf8', maxBuffer: 1 << 26 });
+  const expected = run.stderr.split('\n').filter(l => l.startsWith('checksum scene '));
+  await withPage(`?headless&refresh=60${frames > 0 ? '&frames=' + frames : ''}`, [], true, async page => {
     const result = await page.until('window.vantroseResult', 600);
     const got = await page.evaluate('window.vantroseChecksums');
     const shown = got.reduce((n, l) => n + Number(l.split(' ')[4]), 0);
@@ -126,16 +125,12 @@ async function checksums() {
     for (let i = 0; i < Math.max(expected.length, got.length); ++i) {
       if (expected[i] !== got[i]) fail(`native "${expected[i]}" but web "${got[i]}"`);
     }
-    if (page.errors.length) fail('console errors: ' + page.errors.join('; '));
     console.log(`${expected.length} scene checksums compared`);
-  } finally {
-    await page.close();
-  }
+  });
 }
 
 async function screenshot() {
-  const page = await openPage('');
-  try {
+  await withPage('', [], true, async page => {
     await page.click('#mode button[data-mode="400"]');
     await page.until('!document.getElementById("show").hidden', 30);
     await new Promise(r => setTimeout(r, 4000));
@@ -151,22 +146,16 @@ async function screenshot() {
     console.log(`canvas 640 x ${rows}: ${(100 * lit).toFixed(1)} % lit, ${colours} colours; screenshot in ${outDir}`);
     if (rows !== 400) fail('the canvas is not 640 x 400');
     if (lit < 0.3 || colours < 16) fail('the opening picture is not on the canvas');
-    if (page.errors.length) fail('console errors: ' + page.errors.join('; '));
-  } finally {
-    await page.close();
-  }
+  });
 }
 
 async function missing() {
-  const page = await openPage('', ['vantrose.dat']);
-  try {
+  await withPage('', ['vantrose.dat'], false, async page => {
     await page.click('#mode button[data-mode="400"]');
     const text = await page.until(`!document.getElementById('closing').hidden && document.getElementById('message').textContent`, 30);
     console.log(`the page says: ${text}`);
     if (!text.includes('Overlay file not found, terminating...')) fail('no message for the missing archive');
-  } finally {
-    await page.close();
-  }
+  });
 }
 
 // The first 10 s of the module through the native libopenmpt and through the web build's.
@@ -183,10 +172,9 @@ function samples() {
     return existsSync(out) ? new Int16Array(readFileSync(out).buffer.slice(0)) : new Int16Array();
   });
   const [native, web] = outputs;
-  let differing = 0, first = -1;
-  for (let i = 0; i < Math.max(native.length, web.length); ++i) {
-    if (native[i] !== web[i]) { ++differing; if (first < 0) first = i; }
-  }
+  const differ = i => native[i] !== web[i];
+  const indices = [...Array(Math.max(native.length, web.length)).keys()];
+  const differing = indices.filter(differ).length, first = indices.findIndex(differ);
   console.log(`${native.length / 2} native and ${web.length / 2} web sample frames, ${differing} samples differ`);
   if (native.length !== 2 * 441000) fail('the native library did not render 10 s');
   if (differing) fail(`first difference at sample ${first}: native ${native[first]}, web ${web[first]}`);

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 int main(int argc, char** argv) {
@@ -11,13 +13,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: module_samples MODULE SECONDS OUT\n");
         return 2;
     }
-    FILE* in = std::fopen(argv[1], "rb");
+    std::ifstream in(argv[1], std::ios::binary);
     if (!in) return 1;
-    std::vector<char> bytes;
-    char chunk[65536];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;)
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    std::fclose(in);
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
     openmpt_module* module = openmpt_module_create_from_memory2(
         bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr, openmpt_error_func_ignore,
         nullptr, nullptr, nullptr, nullptr);
@@ -33,8 +31,8 @@ int main(int argc, char** argv) {
         openmpt_module_read_interleaved_stereo(module, 44100, n, samples.data() + at);
     }
     openmpt_module_destroy(module);
-    FILE* out = std::fopen(argv[3], "wb");
-    if (!out) return 1;
-    std::fwrite(samples.data(), sizeof(int16_t), samples.size(), out);
-    return std::fclose(out) == 0 ? 0 : 1;
+    std::ofstream out(argv[3], std::ios::binary);
+    out.write(reinterpret_cast<const char*>(samples.data()),
+              static_cast<std::streamsize>(samples.size() * sizeof(int16_t)));
+    return out.flush() ? 0 : 1;
 }
