@@ -143,13 +143,6 @@ TEST(Options, EveryOptionTheClockItChoosesAndBadCommandLines) {
         EXPECT_FALSE(parse(line, o, error)) << line;
         EXPECT_FALSE(error.empty()) << line;
     }
-    // Through main: the reason, the usage and status 2.
-    const char* argv[] = {"vantrose", "--mode", "500"};
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(vantrose_main(3, const_cast<char**>(argv)), 2);
-    const std::string out = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(out.find("--mode takes 400 or 480"), std::string::npos) << out;
-    EXPECT_NE(out.find("usage: vantrose"), std::string::npos);
     options = Options{};
 }
 
