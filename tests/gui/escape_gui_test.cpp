@@ -10,7 +10,6 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 
-#include <fstream>
 #include <optional>
 #include <vector>
 
@@ -34,18 +33,7 @@ class TracedProgram {
     explicit TracedProgram(std::vector<std::string> args) {
         int fds[2] = {-1, -1};
         if (::pipe2(fds, O_CLOEXEC) != 0) return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            const int null = ::open("/dev/null", O_RDWR);
-            ::dup2(null, 0);
-            ::dup2(null, 1);
-            ::dup2(fds[1], 2);
-            std::vector<char*> argv{const_cast<char*>(VANTROSE_BIN)};
-            for (std::string& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(VANTROSE_BIN, argv.data());
-            ::_exit(127);
-        }
+        program_.emplace(Launch{std::move(args), {}, {}, "", 0, fds[1]});
         // Opened afresh so that non-blocking applies to our writes only, not to the program's.
         filler_ = ::open(("/proc/self/fd/" + std::to_string(fds[1])).c_str(),
                          O_WRONLY | O_NONBLOCK | O_CLOEXEC);
@@ -53,14 +41,11 @@ class TracedProgram {
         read_ = fds[0];
     }
     ~TracedProgram() {
-        if (pid_ > 0 && !reaped()) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (filler_ >= 0) ::close(filler_);
-        if (read_ >= 0) ::close(read_);
+        program_.reset(); // killed if still running
+        for (int fd : {filler_, read_})
+            if (fd >= 0) ::close(fd);
     }
-    bool started() const { return pid_ > 0 && read_ >= 0 && filler_ >= 0; }
+    bool started() const { return program_ && program_->pid() > 0 && filler_ >= 0; }
 
     // The next line the program wrote (the empty lines of our filling skipped); none at the end
     // of its output or at the deadline.
@@ -98,62 +83,32 @@ class TracedProgram {
     // True once the program's main thread waits in a write to stderr.
     bool held(Clock::time_point deadline) {
         const std::string waiting = std::to_string(SYS_write) + " 0x2 ";
+        const std::string syscall = "/proc/" + std::to_string(program_->pid()) + "/syscall";
         do {
-            if (reaped()) return false;
-            const std::string now = read_file("/proc/" + std::to_string(pid_) + "/syscall");
-            if (now.compare(0, waiting.size(), waiting) == 0) return true;
+            if (!program_->running()) return false;
+            if (read_file(syscall).compare(0, waiting.size(), waiting) == 0) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         } while (Clock::now() < deadline);
         return false;
     }
 
-    // Lets the program write on once we read: our write end goes, the filling is read away.
-    void release() {
-        if (filler_ >= 0) ::close(filler_);
-        filler_ = -1;
-    }
-
-    // Reads the rest of the output and waits for the end; the exit status, -1 when killed or
-    // still running at the deadline.
+    // Lets the program write on (our write end goes, the filling is read away), reads the rest
+    // of the output and waits for the end; the exit status, -1 when killed.
     int finish(Clock::time_point deadline) {
-        release();
+        ::close(filler_);
+        filler_ = -1;
         while (next_line(deadline)) {
         }
-        while (!reaped() && Clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        if (!reaped()) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-            return -1;
-        }
-        return status_;
+        return program_->finish(std::chrono::duration<double>(deadline - Clock::now()).count())
+            .status;
     }
 
     const std::string& output() const { return lines_; }
 
   private:
-    static std::string read_file(const std::string& path) {
-        std::ifstream in(path);
-        std::string text;
-        std::getline(in, text);
-        return text;
-    }
-    bool reaped() {
-        if (exited_) return true;
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) != pid_) return false;
-        exited_ = true;
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return true;
-    }
-
-    pid_t pid_ = -1;
+    std::optional<Program> program_;
     int read_ = -1;
     int filler_ = -1;
-    bool exited_ = false;
-    int status_ = -1;
     std::string pending_, lines_;
 };
 
@@ -178,19 +133,8 @@ std::optional<uint64_t> follow(const std::string& line, Moment& at) {
     return frame;
 }
 
-class EscapeGui : public ::testing::Test {
+class EscapeGui : public GuiTest {
   protected:
-    void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X server (./test starts one)";
-        ASSERT_EQ(shell("which xdotool import convert | wc -l"), "3\n")
-            << "xdotool and ImageMagick drive these tests (scripts/setup.sh installs them)";
-        lock_ = lock_display();
-        ASSERT_GE(lock_, 0);
-    }
-    void TearDown() override {
-        if (lock_ >= 0) ::close(lock_);
-    }
-
     // Runs the show until the trace reaches `before`, holds the program at its next trace line,
     // which must be `at`, presses Escape and lets it go.
     void escape_at(Moment before, Moment at, const std::string& name) {
@@ -199,35 +143,21 @@ class EscapeGui : public ::testing::Test {
         // even on a busy machine.
         TracedProgram p({"--mode", "400", "--window", "--clock", "virtual", "--refresh", "20",
                          "--trace", "--stats", "--data", VANTROSE_DATA});
-        if (!p.started()) {
-            ADD_FAILURE() << "cannot start the program";
-            return;
-        }
+        ASSERT_TRUE(p.started()) << "cannot start the program";
         const Clock::time_point deadline = after(240); // a loaded machine renders slowly
-        Moment now{0};
-        bool reached = false;
-        while (const auto line = p.next_line(deadline)) {
-            if (follow(*line, now) && now == before) {
-                reached = true;
-                break;
-            }
-        }
-        if (!reached) {
-            ADD_FAILURE() << "the trace never reached " << describe(before) << ":\n" << p.output();
-            return;
+        for (Moment now{0};;) {
+            const auto line = p.next_line(deadline);
+            ASSERT_TRUE(line) << "the trace never reached " << describe(before) << ":\n"
+                              << p.output();
+            if (follow(*line, now) && now == before) break;
         }
         p.fill();
-        if (!p.held(deadline)) {
-            ADD_FAILURE() << "the program did not stop at its next trace line:\n" << p.output();
-            return;
-        }
-        const long window = find_window("^Quorv! - Vantrose$", 5);
-        if (window == 0) {
-            ADD_FAILURE() << "no show window";
-            return;
-        }
+        ASSERT_TRUE(p.held(deadline)) << "the program did not stop at its next trace line:\n"
+                                      << p.output();
+        const long window = find_window(show_window, 5);
+        ASSERT_NE(window, 0) << "no show window";
         screenshot("escape-" + name);
-        x_command("xdotool windowfocus --sync " + std::to_string(window));
+        focus(window);
         key("Escape");
         // Once the X server has answered a later request it has passed the key on; the rest is
         // the socket's.
@@ -237,9 +167,8 @@ class EscapeGui : public ::testing::Test {
         const int status = p.finish(after(30));
 
         // The line it was held at is the last trace line; one frame after it the show ended.
-        std::optional<uint64_t> last;
+        std::optional<uint64_t> last, frames;
         Moment held{0};
-        std::optional<uint64_t> frames;
         std::istringstream out(p.output());
         for (std::string line; std::getline(out, line);) {
             if (const auto frame = follow(line, held)) last = frame;
@@ -250,16 +179,13 @@ class EscapeGui : public ::testing::Test {
             << "held at " << describe(held) << ", not " << describe(at) << ":\n"
             << p.output();
         EXPECT_TRUE(frames) << "shutdown printed the figures:\n" << p.output();
-        if (frames && last) {
+        if (frames && last)
             EXPECT_EQ(*frames, *last + 1) << "the key was waiting before frame " << *last
                                           << " was drawn, so the pump after it ends the show";
-        }
         EXPECT_EQ(p.output().find("StopSong"), std::string::npos) << "the music stopped";
         EXPECT_EQ(p.output().find("FreeSong"), std::string::npos) << "and was freed";
-        EXPECT_FALSE(window_exists("^Quorv! - Vantrose$")) << "the window is gone";
+        EXPECT_FALSE(window_exists(show_window)) << "the window is gone";
     }
-
-    int lock_ = -1;
 };
 
 } // namespace

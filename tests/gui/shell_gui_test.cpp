@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "shell/dialogs.h"
-#include "tests/e2e/run_program.h"
 #include "tests/gui/x_display.h"
 
 using namespace vantrose;
@@ -13,19 +12,15 @@ namespace {
 
 const std::string mode_dialog = "^Quorv! - Vantrose, Windows version$";
 
-class ShellGui : public ::testing::Test {
+class ShellGui : public GuiTest {
   protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X server (./test starts one)";
-        ASSERT_EQ(shell("which xdotool import convert | wc -l"), "3\n")
-            << "xdotool and ImageMagick drive these tests (scripts/setup.sh installs them)";
-        lock_ = lock_display(); // input goes to whoever has the focus: one window test at a time
-        ASSERT_GE(lock_, 0);
+        GuiTest::SetUp();
         ASSERT_TRUE(dialog_base_units(base_));
     }
     void TearDown() override {
-        if (lock_ >= 0) ::close(lock_);
-        std::filesystem::remove_all(data_);
+        GuiTest::TearDown();
+        fs::remove_all(data_);
     }
     // Screen position of a point of a dialog's client area given in pixels.
     int client_x(const Geometry& g, int x) const { return g.x + dialog_frame + x; }
@@ -47,7 +42,6 @@ class ShellGui : public ::testing::Test {
         return window ? geometry(window) : Geometry{};
     }
 
-    int lock_ = -1;
     std::string data_ = make_data_dir("gui");
     BaseUnits base_{};
 };
@@ -69,12 +63,12 @@ TEST_F(ShellGui, ModeDialogAndAboutBoxLookAsLaidOutAndCloseAsTheyShould) {
         EXPECT_TRUE(shot.grey(x + 3, y + r.h / 2, 192)) << "button face inside";
         int dark = 0;
         for (int i = r.w / 4; i < 3 * r.w / 4; ++i)
-            for (int j = 4; j < r.h - 4; ++j) dark += shot.at(x + i, y + j).r < 96;
+            for (int j = 4; j < r.h - 4; ++j) dark += shot.at(x + i, y + j)[0] < 96;
         EXPECT_GT(dark, 10) << "a label in the middle of the button";
     }
     const DialogRect picture = dialog_to_pixels(mode_dialog_picture, base_);
     EXPECT_TRUE(shot.grey(client_x(g, picture.x), client_y(g, picture.y), 128)) << "sunken edge";
-    EXPECT_EQ(shot.at(g.x + g.w / 2, g.y + dialog_frame + 2).b, 128) << "caption bar";
+    EXPECT_EQ(shot.at(g.x + g.w / 2, g.y + dialog_frame + 2)[2], 128) << "caption bar";
 
     click_button(g, mode_dialog_buttons[0]); // "About"
     const long about = find_window("^About$");
@@ -96,7 +90,7 @@ TEST_F(ShellGui, ModeDialogAndAboutBoxLookAsLaidOutAndCloseAsTheyShould) {
     ASSERT_FALSE(r.timed_out);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err.find("frames"), std::string::npos) << "no show ran: " << r.err;
-    EXPECT_FALSE(window_exists("^Quorv! - Vantrose$"));
+    EXPECT_FALSE(window_exists(show_window));
 }
 
 TEST_F(ShellGui, ModeButtonsGiveA640x400WindowAndA640x480FullScreenShow) {
@@ -112,7 +106,7 @@ TEST_F(ShellGui, ModeButtonsGiveA640x400WindowAndA640x480FullScreenShow) {
             click_button(g, mode_dialog_buttons[1]); // "640x400x32"
         }
         // The full-screen window keeps the title the show always had; a window says what it shows.
-        const std::string title = full_screen ? "^Test$" : "^Quorv! - Vantrose$";
+        const std::string title = full_screen ? "^Test$" : show_window;
         const long window = find_window(title);
         ASSERT_NE(window, 0) << "no show window";
         EXPECT_FALSE(window_exists(mode_dialog));
@@ -134,7 +128,7 @@ TEST_F(ShellGui, ModeButtonsGiveA640x400WindowAndA640x480FullScreenShow) {
             EXPECT_GT(lit(shot, show, 7), 100) << "frames reach the window";
         }
         ASSERT_TRUE(p.running());
-        x_command("xdotool windowfocus --sync " + std::to_string(window));
+        focus(window);
         key("Escape");
         const RunResult r = p.finish(15);
         ASSERT_FALSE(r.timed_out);
