@@ -178,13 +178,12 @@ class EscapeGui : public GuiTest {
         EXPECT_TRUE(last && held == at)
             << "held at " << describe(held) << ", not " << describe(at) << ":\n"
             << p.output();
-        EXPECT_TRUE(frames) << "shutdown printed the figures:\n" << p.output();
-        if (frames && last)
-            EXPECT_EQ(*frames, *last + 1) << "the key was waiting before frame " << *last
-                                          << " was drawn, so the pump after it ends the show";
         EXPECT_EQ(p.output().find("StopSong"), std::string::npos) << "the music stopped";
         EXPECT_EQ(p.output().find("FreeSong"), std::string::npos) << "and was freed";
         EXPECT_FALSE(window_exists(show_window)) << "the window is gone";
+        ASSERT_TRUE(frames && last) << "shutdown printed the figures:\n" << p.output();
+        EXPECT_EQ(*frames, *last + 1) << "the key was waiting before frame " << *last
+                                      << " was drawn, so the pump after it ends the show";
     }
 };
 

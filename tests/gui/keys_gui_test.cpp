@@ -60,10 +60,10 @@ TEST_F(KeysGui, AltEnterFillsTheScreenAndComesBackWhileTheShowGoesOn) {
     const Image shot = screenshot("alt-enter-full-screen");
     // The 16:10 picture across the whole width, centred, black above and below.
     const int height = shot.w * 10 / 16, top = (shot.h - height) / 2;
-    EXPECT_GT(lit(shot, {0, top, shot.w, height}, 9), (height / 9) * (shot.w / 9) / 2)
+    EXPECT_GT(lit(shot, {0, top, shot.w, height, ""}, 9), (height / 9) * (shot.w / 9) / 2)
         << "the picture fills the width";
-    EXPECT_EQ(lit(shot, {0, top - 1, top > 0 ? shot.w : 0, 1}, 1), 0) << "black above";
-    EXPECT_EQ(lit(shot, {0, top + height, top > 0 ? shot.w : 0, 1}, 1), 0) << "black below";
+    EXPECT_EQ(lit(shot, {0, top - 1, top > 0 ? shot.w : 0, 1, ""}, 1), 0) << "black above";
+    EXPECT_EQ(lit(shot, {0, top + height, top > 0 ? shot.w : 0, 1, ""}, 1), 0) << "black below";
 
     key("alt+Return");
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));

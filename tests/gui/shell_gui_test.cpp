@@ -120,8 +120,8 @@ TEST_F(ShellGui, ModeButtonsGiveA640x400WindowAndA640x480FullScreenShow) {
             const int scale = std::min(shot.w / 640, shot.h / 480);
             ASSERT_GE(scale, 1);
             const int left = (shot.w - 640 * scale) / 2, top = (shot.h - 480 * scale) / 2;
-            EXPECT_GT(lit(shot, {left, top, 640 * scale, 480 * scale}, 5), 1000);
-            EXPECT_EQ(lit(shot, {0, std::max(top - 1, 0), top > 0 ? shot.w : 0, 1}, 1), 0);
+            EXPECT_GT(lit(shot, {left, top, 640 * scale, 480 * scale, ""}, 5), 1000);
+            EXPECT_EQ(lit(shot, {0, std::max(top - 1, 0), top > 0 ? shot.w : 0, 1, ""}, 1), 0);
         } else {
             EXPECT_EQ(show.w, 640);
             EXPECT_EQ(show.h, 400);
