@@ -1,11 +1,9 @@
-// The real program on bad input (command lines, no display, damaged archive and module), on
-// signals, and the opening scene's frames with an archive and a module made here.
+// The real program without a display, on signals, and the opening scene's frames with an archive
+// and a module made here.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <csignal>
-#include <cstring>
 
 #include "content/archive_writer.h"
 #include "tests/e2e/run_program.h"
@@ -47,20 +45,6 @@ TEST_F(ShellE2e, NoDisplayEndsWithStatusTwoNamingTheWaysOut) {
         EXPECT_NE(r.err.find("DDRAW ERROR: DirectDrawCreate error"), std::string::npos);
         EXPECT_EQ(foreign_lines(r.err), "");
     }
-}
-
-TEST_F(ShellE2e, DamagedArchiveOrMissingModuleEndsWithStatusOneBeforeAnyFrame) {
-    write_bytes(data + "/vantrose.dat", std::vector<uint8_t>(64, 0xFF));
-    RunResult r = run_program({"--headless", "--mode", "400", "--data", data, "--trace"}, 30);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("damaged archive, entry 27"), std::string::npos) << r.out;
-    EXPECT_EQ(r.err.find("frame 1 "), std::string::npos) << "nothing was shown";
-    fs::remove(data + "/vantrose.s3m");
-    r = run_program({"--headless", "--mode", "400", "--data", data}, 30);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("cannot open the music module " + data + "/vantrose.s3m"),
-              std::string::npos)
-        << r.err;
 }
 
 TEST_F(ShellE2e, InterruptAndTerminateEndLikeAQuit) {

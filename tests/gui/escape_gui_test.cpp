@@ -4,14 +4,10 @@
 // its next trace line. Let go with the key already waiting in its connection, it must present
 // exactly the one frame it was about to draw, see the key in the pump after that frame, shut
 // down and end with status 0.
-#include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 
 #include <optional>
-#include <vector>
 
 #include "tests/gui/x_display.h"
 
@@ -42,8 +38,7 @@ class TracedProgram {
     }
     ~TracedProgram() {
         program_.reset(); // killed if still running
-        for (int fd : {filler_, read_})
-            if (fd >= 0) ::close(fd);
+        for (int fd : {filler_, read_}) ::close(fd);
     }
     bool started() const { return program_ && program_->pid() > 0 && filler_ >= 0; }
 
@@ -112,15 +107,10 @@ class TracedProgram {
     std::string pending_, lines_;
 };
 
-// A point of the show as the trace names it: a scene start, or a 3D phase within a scene.
-struct Moment {
-    int scene, phase = 0;
-    bool operator==(const Moment&) const = default;
-};
-
+// A point of the show as the trace names it: a scene start (phase 0), or a 3D phase within it.
+using Moment = std::pair<int, int>;
 std::string describe(const Moment& m) {
-    return "scene " + std::to_string(m.scene) +
-           (m.phase ? " phase " + std::to_string(m.phase) : "");
+    return "scene " + std::to_string(m.first) + " phase " + std::to_string(m.second);
 }
 
 // A trace line ("scene N frame F ..." or "phase P frame F ...") moves `at` on; its frame.
@@ -129,7 +119,7 @@ std::optional<uint64_t> follow(const std::string& line, Moment& at) {
     int number = 0;
     unsigned long long frame = 0;
     if (std::sscanf(line.c_str(), "%7s %d frame %llu tick", kind, &number, &frame) != 3) return {};
-    at = std::string(kind) == "phase" ? Moment{at.scene, number} : Moment{number};
+    at = std::string(kind) == "phase" ? Moment{at.first, number} : Moment{number, 0};
     return frame;
 }
 
@@ -145,7 +135,7 @@ class EscapeGui : public GuiTest {
                          "--trace", "--stats", "--data", VANTROSE_DATA});
         ASSERT_TRUE(p.started()) << "cannot start the program";
         const Clock::time_point deadline = after(240); // a loaded machine renders slowly
-        for (Moment now{0};;) {
+        for (Moment now;;) {
             const auto line = p.next_line(deadline);
             ASSERT_TRUE(line) << "the trace never reached " << describe(before) << ":\n"
                               << p.output();
@@ -168,7 +158,7 @@ class EscapeGui : public GuiTest {
 
         // The line it was held at is the last trace line; one frame after it the show ended.
         std::optional<uint64_t> last, frames;
-        Moment held{0};
+        Moment held;
         std::istringstream out(p.output());
         for (std::string line; std::getline(out, line);) {
             if (const auto frame = follow(line, held)) last = frame;
@@ -196,9 +186,9 @@ TEST_F(EscapeGui, EndsTheShowAtTheNextFrameAtEveryKindOfMoment) {
     const struct {
         Moment before, at;
         const char* name;
-    } moments[] = {{{6}, {7}, "scene-7"},
+    } moments[] = {{{6, 0}, {7, 0}, "scene-7"},
                    {{21, 1}, {21, 2}, "scene-21-phase-2"},
-                   {{15}, {16}, "scene-16"},
-                   {{40, 3}, {41}, "scene-41"}};
+                   {{15, 0}, {16, 0}, "scene-16"},
+                   {{40, 3}, {41, 0}, "scene-41"}};
     for (const auto& m : moments) escape_at(m.before, m.at, m.name);
 }

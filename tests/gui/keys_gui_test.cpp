@@ -1,7 +1,5 @@
 // The viewer's keys and the pacing in a window under the X server (which has no vsync): 60 Hz
 // and --fps pacing, Alt+Enter, F12, and the pause.
-#include <gtest/gtest.h>
-
 #include <regex>
 
 #include "tests/gui/x_display.h"

@@ -37,7 +37,7 @@ inline long find_window(const std::string& name, double seconds = 15) {
 }
 
 inline bool window_exists(const std::string& name) {
-    return !x_command("xdotool search --name '" + name + "'").empty();
+    return find_window(name, 0) != 0;
 }
 
 // Place, size and name of a window (0: the root) as xwininfo reports them.
