@@ -39,7 +39,7 @@ void damage_entry_0(const std::string& dir) {
 
 TEST(EndingE2e, DamagedEntryLoadedMidShowEndsWithTheArchiveMessage) {
     // Entry 0 is loaded as the first effect scene starts, seconds after the timer.
-    const std::string dir = make_quick_data_dir("ending-damaged", 16);
+    const std::string dir = make_data_dir("ending-damaged", 16);
     damage_entry_0(dir);
     const RunResult r = end_show(dir, "scene 2 ");
     EXPECT_EQ(r.status, 1) << r.err;
@@ -51,7 +51,7 @@ TEST(EndingE2e, DamagedEntryLoadedMidShowEndsWithTheArchiveMessage) {
 }
 
 TEST(EndingE2e, ArchiveRemovedMidShowEndsWithStatusOne) {
-    const std::string dir = make_quick_data_dir("ending-removed", 64);
+    const std::string dir = make_data_dir("ending-removed", 64);
     const RunResult r =
         end_show(dir, "scene 1 ", 0, [](const std::string& d) { fs::remove(d + "/vantrose.dat"); });
     EXPECT_EQ(r.status, 1) << r.err;
@@ -61,7 +61,7 @@ TEST(EndingE2e, ArchiveRemovedMidShowEndsWithStatusOne) {
 
 TEST(EndingE2e, SigtermInA3DSceneEndsLikeAQuit) {
     // The first 3D scene's first phase: the model slides in for 5 s of ticks.
-    const RunResult r = end_show(make_quick_data_dir("ending-sigterm", 4), "\nphase 1 ", SIGTERM);
+    const RunResult r = end_show(make_data_dir("ending-sigterm", 4), "\nphase 1 ", SIGTERM);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.find("scene 22 "), std::string::npos) << "ended within the scene:\n" << r.err;
 }

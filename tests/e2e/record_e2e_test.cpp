@@ -1,5 +1,6 @@
-// --record end to end: the recorded frames are the headless frames with their sound; Ctrl+C
-// finishes the file; bad set-ups and failing writes end with a message and no file.
+// --record end to end (on the data beside the program): the recorded frames are the headless frames
+// with their sound; Ctrl+C finishes the file; bad set-ups and failing writes end with a message and
+// no file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,12 +11,6 @@
 using namespace vantrose::test_support;
 
 namespace {
-
-// The program on the built data with `args` after it.
-Launch on_data(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--data", VANTROSE_DATA});
-    return {args};
-}
 
 std::string probe(const std::string& file, const std::string& stream, const std::string& entries) {
     return shell("ffprobe -v error -count_packets -select_streams " + stream +
@@ -36,7 +31,7 @@ struct Record : ::testing::Test {
 
 TEST_F(Record, LosslessRecordingHoldsTheHeadlessFramesAndTheSound) {
     const std::string video = dir + "/show.mkv";
-    const RunResult run = run_program(on_data({"--record", video, "--frames", "240"}));
+    const RunResult run = run_program({"--record", video, "--frames", "240"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("recorded 240 frames"), std::string::npos) << run.err;
     EXPECT_TRUE(no_leftovers());
@@ -56,10 +51,9 @@ TEST_F(Record, LosslessRecordingHoldsTheHeadlessFramesAndTheSound) {
     const size_t size = 640 * 400 * 3;
     ASSERT_EQ(frames.size(), 240 * size);
     const std::string dump = dir + "/dump";
-    ASSERT_EQ(run_program(
-                  on_data({"--headless", "--frames", "240", "--dump", dump, "--dump-every", "40"}))
-                  .status,
-              0);
+    ASSERT_EQ(
+        run_program({"--headless", "--frames", "240", "--dump", dump, "--dump-every", "40"}).status,
+        0);
     for (int k = 0; k < 240; k += 40)
         EXPECT_TRUE(read_png(dump + frame_name(k)).rgb == frames.substr(k * size, size))
             << "frame " << k << " differs from the headless dump";
@@ -67,7 +61,7 @@ TEST_F(Record, LosslessRecordingHoldsTheHeadlessFramesAndTheSound) {
 
 TEST_F(Record, CtrlCFinishesTheFileRecordedSoFar) {
     const std::string video = dir + "/show.mkv";
-    Program p(on_data({"--record", video}));
+    Program p({"--record", video});
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     p.signal(SIGINT);
     const RunResult r = p.finish(60);
@@ -82,15 +76,14 @@ TEST_F(Record, CtrlCFinishesTheFileRecordedSoFar) {
 
 TEST_F(Record, BadSetUpsAndFailingWritesEndWithAMessageAndNoFile) {
     // No ffmpeg on PATH; a folder that does not exist, a folder, a kind of file not made.
-    Launch no_ffmpeg = on_data({"--trace", "--record", dir + "/a.mkv"});
-    no_ffmpeg.set = {"PATH=/nonexistent"};
-    RunResult run = run_program(no_ffmpeg);
+    RunResult run =
+        run_program({{"--trace", "--record", dir + "/a.mkv"}, {}, {"PATH=/nonexistent"}});
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("apt-get install ffmpeg"), std::string::npos) << run.err;
     fs::create_directories(dir + "/folder.mkv");
     for (const std::string& output :
          {dir + "/missing/a.mkv", dir + "/folder.mkv", dir + "/a.avi"}) {
-        run = run_program(on_data({"--trace", "--record", output}));
+        run = run_program({"--trace", "--record", output});
         EXPECT_EQ(run.status, 2) << output;
         EXPECT_NE(run.err.find("cannot record to '" + output + "'"), std::string::npos) << run.err;
         EXPECT_EQ(run.err.find("scene 1"), std::string::npos) << "the show started: " << run.err;
@@ -100,9 +93,7 @@ TEST_F(Record, BadSetUpsAndFailingWritesEndWithAMessageAndNoFile) {
 
     // A file size limit stands for a full disk: the recording ends with the reason, no file.
     const std::string video = dir + "/show.mkv";
-    Launch full_disk = on_data({"--record", video, "--frames", "600"});
-    full_disk.file_limit = 128 * 1024;
-    run = run_program(full_disk);
+    run = run_program({{"--record", video, "--frames", "600"}, {}, {}, "", 128 * 1024});
     EXPECT_EQ(run.status, 2) << run.err;
     EXPECT_NE(run.err.find("the recording failed"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;

@@ -86,19 +86,14 @@ inline std::string scratch(const std::string& name) {
     return dir.string();
 }
 
-// A data folder for a run: copies of the built archive and module.
-inline std::string make_data_dir(const std::string& name) {
+// A data folder for a run: copies of the built archive and module, or with `rows` a module whose
+// orders last that many rows of 1/102 s each: 64 rows bring the first effect scene after 3 s, 4
+// rows the first 3D scene after a few.
+inline std::string make_data_dir(const std::string& name, int rows = 0) {
     const std::string dir = scratch(name);
     for (const char* file : {"vantrose.dat", "vantrose.s3m"})
         fs::copy_file(fs::path(VANTROSE_DATA) / file, fs::path(dir) / file);
-    return dir;
-}
-
-// A data folder with the built archive and a module whose orders last `rows` rows of 1/102 s
-// each: 64 rows bring the first effect scene after 3 s, 4 rows the first 3D scene after a few.
-inline std::string make_quick_data_dir(const std::string& name, int rows) {
-    const std::string dir = make_data_dir(name);
-    write_bytes(dir + "/vantrose.s3m", tiny_s3m(200, 1, 255, rows));
+    if (rows) write_bytes(dir + "/vantrose.s3m", tiny_s3m(200, 1, 255, rows));
     return dir;
 }
 

@@ -30,7 +30,7 @@ struct Show {
 
 Show play(std::vector<std::string> args) {
     Show show;
-    args.insert(args.end(), {"--headless", "--data", VANTROSE_DATA, "--trace", "--stats"});
+    args.insert(args.end(), {"--headless", "--trace", "--stats"});
     show.run = run_program(args, 600);
     std::istringstream in(show.run.err);
     int scene = 0;

@@ -6,7 +6,7 @@ using namespace vantrose::test_support;
 using EndingGui = GuiTest;
 
 TEST_F(EndingGui, WindowDestroyedFromOutsideEndsWithStatusTwoNamingTheDisplay) {
-    const std::string dir = make_quick_data_dir("gui-closed", 64);
+    const std::string dir = make_data_dir("gui-closed", 64);
     Program p({"--mode", "400", "--window", "--trace", "--data", dir});
     // Scene 1 starts once the window is shown and the timer runs.
     ASSERT_TRUE(p.wait_for_err("scene 1 ", 30)) << p.finish(0).err;

@@ -42,7 +42,7 @@ class ShellGui : public GuiTest {
 } // namespace
 
 TEST_F(ShellGui, ModeDialogAndAboutBoxLookAsLaidOutAndCloseAsTheyShould) {
-    Program p({"--data", VANTROSE_DATA, "--stats"});
+    Program p({"--stats"});
     const Geometry g = open_mode_dialog(p);
     expect_window_for(g, mode_dialog_units);
     const Image shot = screenshot("mode-dialog");
@@ -84,7 +84,7 @@ TEST_F(ShellGui, ModeDialogAndAboutBoxLookAsLaidOutAndCloseAsTheyShould) {
 
 TEST_F(ShellGui, ModeButtonsGiveA640x400WindowAndA640x480FullScreenShow) {
     for (const bool full_screen : {false, true}) {
-        std::vector<std::string> args{"--data", VANTROSE_DATA, "--stats"};
+        std::vector<std::string> args{"--stats"};
         if (!full_screen) args.push_back("--window");
         Program p(args);
         const Geometry g = open_mode_dialog(p);
