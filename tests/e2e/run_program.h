@@ -67,13 +67,11 @@ inline std::vector<std::string> lines_starting(const std::string& text, const st
 
 // Lines of stderr that are not ours (library noise).
 inline std::string foreign_lines(const std::string& err) {
-    std::istringstream lines(err);
     std::string foreign;
-    for (std::string line; std::getline(lines, line);) {
+    for (const std::string& line : lines_starting(err, ""))
         if (line.rfind("vantrose: ", 0) != 0 && line.rfind("DDRAW ERROR: ", 0) != 0 &&
             line.rfind("Run with --headless", 0) != 0)
             foreign += line + "\n";
-    }
     return foreign;
 }
 

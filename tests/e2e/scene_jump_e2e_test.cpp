@@ -11,9 +11,8 @@ using namespace vantrose::test_support;
 namespace {
 
 std::vector<std::string> show_args(std::vector<std::string> more) {
-    std::vector<std::string> args{"--headless", "--mode", "400", "--trace"};
-    args.insert(args.end(), more.begin(), more.end());
-    return args;
+    more.insert(more.begin(), {"--headless", "--mode", "400", "--trace"});
+    return more;
 }
 
 } // namespace

@@ -12,11 +12,6 @@ using namespace vantrose::test_support;
 
 namespace {
 
-struct ShellE2e : ::testing::Test {
-    std::string data = make_data_dir("e2e");
-    void TearDown() override { fs::remove_all(data); }
-};
-
 // A silent one-channel module of 12 orders at speed 1, tempo 230 (an order is 64 x 2.5 / 230 s);
 // order 3 plays pattern 1, which jumps to order 7 on its first row: order 5 never plays.
 vantrose::Bytes jumping_module() {
@@ -31,10 +26,9 @@ vantrose::Bytes jumping_module() {
 
 } // namespace
 
-TEST_F(ShellE2e, NoDisplayEndsWithStatusTwoNamingTheWaysOut) {
+TEST(ShellE2e, NoDisplayEndsWithStatusTwoNamingTheWaysOut) {
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--data", data},
-          std::vector<std::string>{"--mode", "400", "--window", "--data", data}}) {
+         {std::vector<std::string>{}, std::vector<std::string>{"--mode", "400", "--window"}}) {
         // No runtime folder either, for Wayland to complain about.
         const RunResult r = run_program(
             {args, {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "XDG_RUNTIME_DIR"}}, 30);
@@ -47,9 +41,9 @@ TEST_F(ShellE2e, NoDisplayEndsWithStatusTwoNamingTheWaysOut) {
     }
 }
 
-TEST_F(ShellE2e, InterruptAndTerminateEndLikeAQuit) {
+TEST(ShellE2e, InterruptAndTerminateEndLikeAQuit) {
     for (int number : {SIGTERM, SIGINT}) {
-        Program p({"--headless", "--clock", "real", "--mode", "400", "--data", data, "--stats"});
+        Program p({"--headless", "--clock", "real", "--mode", "400", "--stats"});
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
         ASSERT_TRUE(p.running());
         p.signal(number);
@@ -63,7 +57,8 @@ TEST_F(ShellE2e, InterruptAndTerminateEndLikeAQuit) {
 // Entry 27: the left half of the picture index 7, the right half 0; entry 28: entry 7 is
 // (63, 40, 20). Frame 0 shows the picture through the black pal32; then it fades in one unit a
 // frame, holds until the module passes order 5 (here by jumping over it), and fades out in 64.
-TEST_F(ShellE2e, OpeningPictureFadesInHoldsUntilTheCutAndFadesOut) {
+TEST(ShellE2e, OpeningPictureFadesInHoldsUntilTheCutAndFadesOut) {
+    const std::string data = scratch("opening");
     std::vector<vantrose::Bytes> entries(56);
     entries[27].resize(640 * 480);
     for (int y = 0; y < 480; ++y) std::fill_n(entries[27].begin() + 640 * y, 320, 7);
@@ -95,4 +90,5 @@ TEST_F(ShellE2e, OpeningPictureFadesInHoldsUntilTheCutAndFadesOut) {
     EXPECT_NE(r.err.find("scene 2 frame " + std::to_string(last_hold + 65) + " "),
               std::string::npos)
         << r.err;
+    fs::remove_all(data);
 }

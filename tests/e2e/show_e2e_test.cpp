@@ -130,7 +130,6 @@ void expect_positions_end_the_3d_phases(const Show& show) {
         return end - p[phase - 1].tick;
     };
     EXPECT_EQ(ticks_in(21, 1), 250) << "the plaque slides in from x = -250 at 1.0 a tick";
-
     float py = 1200.0f, vy = -10.0f;
     long bounce = 0;
     do {
@@ -142,7 +141,6 @@ void expect_positions_end_the_3d_phases(const Show& show) {
     } while (!(std::fabs(vy) <= 0.5f || std::fabs(py) <= 0.1f));
     EXPECT_EQ(ticks_in(28, 1), bounce) << "the floor settles";
     EXPECT_EQ(ticks_in(28, 3), 107) << "the floor sinks out of view at 1600";
-
     float angle = 0.0f, sy = -400.0f, svy = 0.0f;
     const auto tick = [&](double lift) {
         sy += svy;

@@ -17,17 +17,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-Clock::time_point after(double seconds) {
-    return Clock::now() +
-           std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
-
 // The program with its stderr on a pipe read line by line. We keep a write end of our own:
 // filling the pipe from it makes the program's next write to stderr wait until we read.
 class TracedProgram {
   public:
     explicit TracedProgram(std::vector<std::string> args) {
-        int fds[2] = {-1, -1};
+        int fds[2] = {-1, -1}; // when there is no pipe, no line comes
         if (::pipe2(fds, O_CLOEXEC) != 0) return;
         program_.emplace(Launch{std::move(args), {}, {}, "", 0, fds[1]});
         // Opened afresh so that non-blocking applies to our writes only, not to the program's.
@@ -40,8 +35,6 @@ class TracedProgram {
         program_.reset(); // killed if still running
         for (int fd : {filler_, read_}) ::close(fd);
     }
-    bool started() const { return program_ && program_->pid() > 0 && filler_ >= 0; }
-
     // The next line the program wrote (the empty lines of our filling skipped); none at the end
     // of its output or at the deadline.
     std::optional<std::string> next_line(Clock::time_point deadline) {
@@ -105,11 +98,8 @@ class TracedProgram {
     std::string pending_, lines_;
 };
 
-// A point of the show as the trace names it: a scene start (phase 0), or a 3D phase within it.
+// A point of the show as the trace names it: scene and 3D phase (0 at the scene's start).
 using Moment = std::pair<int, int>;
-std::string describe(const Moment& m) {
-    return "scene " + std::to_string(m.first) + " phase " + std::to_string(m.second);
-}
 
 // A trace line ("scene N frame F ..." or "phase P frame F ...") moves `at` on; its frame.
 std::optional<uint64_t> follow(const std::string& line, Moment& at) {
@@ -125,17 +115,18 @@ class EscapeGui : public GuiTest {
   protected:
     // Runs the show until the trace reaches `before`, holds the program at its next trace line,
     // which must be `at`, presses Escape and lets it go.
-    void escape_at(Moment before, Moment at, const std::string& name) {
+    void escape_at(Moment before, Moment at) {
         // 20 Hz: a third of the frames of 60 for the same show time (the scroller's text moves
         // by the frame and takes as many either way), so scene 41 comes in well under a minute
         // even on a busy machine.
         TracedProgram p({"--mode", "400", "--window", "--clock", "virtual", "--refresh", "20",
                          "--trace", "--stats"});
-        ASSERT_TRUE(p.started()) << "cannot start the program";
-        const Clock::time_point deadline = after(240); // a loaded machine renders slowly
+        const Clock::time_point deadline =
+            Clock::now() + std::chrono::seconds(240); // a loaded machine renders slowly
         for (Moment now;;) {
             const auto line = p.next_line(deadline);
-            ASSERT_TRUE(line) << "the trace never reached " << describe(before) << ":\n"
+            ASSERT_TRUE(line) << "the trace never reached " << testing::PrintToString(before)
+                              << ":\n"
                               << p.output();
             if (follow(*line, now) && now == before) break;
         }
@@ -144,15 +135,15 @@ class EscapeGui : public GuiTest {
                                       << p.output();
         const long window = find_window(show_window, 5);
         ASSERT_NE(window, 0) << "no show window";
-        screenshot("escape-" + name);
-        focus(window);
+        screenshot("escape-" + std::to_string(at.first) + "-" + std::to_string(at.second));
+        x_command("xdotool windowfocus --sync " + std::to_string(window));
         key("Escape");
         // Once the X server has answered a later request it has passed the key on; the rest is
         // the socket's.
         x_command("xdotool getwindowfocus");
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        EXPECT_TRUE(p.held(after(0))) << "still held while the key travelled";
-        const int status = p.finish(after(30));
+        EXPECT_TRUE(p.held(Clock::now())) << "still held while the key travelled";
+        const int status = p.finish(Clock::now() + std::chrono::seconds(30));
 
         // The line it was held at is the last trace line; one frame after it the show ended.
         std::optional<uint64_t> last, frames;
@@ -163,9 +154,9 @@ class EscapeGui : public GuiTest {
             if (line.rfind("frames ", 0) == 0) frames = std::stoull(line.substr(7));
         }
         EXPECT_EQ(status, 0) << p.output();
-        EXPECT_TRUE(last && held == at)
-            << "held at " << describe(held) << ", not " << describe(at) << ":\n"
-            << p.output();
+        EXPECT_TRUE(last && held == at) << "held at " << testing::PrintToString(held) << ", not "
+                                        << testing::PrintToString(at) << ":\n"
+                                        << p.output();
         EXPECT_EQ(p.output().find("StopSong"), std::string::npos) << "the music stopped";
         EXPECT_EQ(p.output().find("FreeSong"), std::string::npos) << "and was freed";
         EXPECT_FALSE(window_exists(show_window)) << "the window is gone";
@@ -181,12 +172,7 @@ class EscapeGui : public GuiTest {
 // its second phase, as the scroller starts, and as a decay loop (no music wait) starts: moments
 // whose next line on stderr is the trace line awaited (a scene's loads come after its line).
 TEST_F(EscapeGui, EndsTheShowAtTheNextFrameAtEveryKindOfMoment) {
-    const struct {
-        Moment before, at;
-        const char* name;
-    } moments[] = {{{6, 0}, {7, 0}, "scene-7"},
-                   {{21, 1}, {21, 2}, "scene-21-phase-2"},
-                   {{15, 0}, {16, 0}, "scene-16"},
-                   {{40, 3}, {41, 0}, "scene-41"}};
-    for (const auto& m : moments) escape_at(m.before, m.at, m.name);
+    const std::pair<Moment, Moment> moments[] = {
+        {{6, 0}, {7, 0}}, {{21, 1}, {21, 2}}, {{15, 0}, {16, 0}}, {{40, 3}, {41, 0}}};
+    for (const auto& [before, at] : moments) escape_at(before, at);
 }

@@ -115,7 +115,7 @@ TEST_F(ShellGui, ModeButtonsGiveA640x400WindowAndA640x480FullScreenShow) {
             EXPECT_GT(lit(shot, show, 7), 100) << "frames reach the window";
         }
         ASSERT_TRUE(p.running());
-        focus(window);
+        x_command("xdotool windowfocus --sync " + std::to_string(window));
         key("Escape");
         const RunResult r = p.finish(15);
         ASSERT_FALSE(r.timed_out);

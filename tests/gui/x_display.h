@@ -5,7 +5,6 @@
 #include <sys/file.h>
 
 #include <cctype>
-#include <cstring>
 
 #include "tests/e2e/run_program.h"
 
@@ -49,13 +48,11 @@ inline Geometry geometry(long window) {
     Geometry g;
     std::istringstream in(
         x_command("xwininfo " + (window ? "-id " + std::to_string(window) : "-root")));
-    const std::pair<const char*, int*> fields[] = {{"  Absolute upper-left X: ", &g.x},
-                                                   {"  Absolute upper-left Y: ", &g.y},
-                                                   {"  Width: ", &g.w},
-                                                   {"  Height: ", &g.h}};
     for (std::string line; std::getline(in, line);) {
-        for (const auto& [label, value] : fields)
-            if (line.rfind(label, 0) == 0) *value = std::stoi(line.substr(std::strlen(label)));
+        std::sscanf(line.c_str(), "  Absolute upper-left X: %d", &g.x);
+        std::sscanf(line.c_str(), "  Absolute upper-left Y: %d", &g.y);
+        std::sscanf(line.c_str(), "  Width: %d", &g.w);
+        std::sscanf(line.c_str(), "  Height: %d", &g.h);
         const size_t quote = line.find(" \"");
         if (line.rfind("xwininfo: Window id:", 0) == 0 && quote != std::string::npos)
             g.name = line.substr(quote + 2, line.size() - quote - 3);
@@ -68,9 +65,6 @@ inline void click(int x, int y) {
 }
 inline void key(const std::string& name) {
     x_command("xdotool key " + name);
-}
-inline void focus(long window) {
-    x_command("xdotool windowfocus --sync " + std::to_string(window));
 }
 
 // Points of the area g, every `step` pixels, that are not black.
