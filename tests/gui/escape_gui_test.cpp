@@ -4,15 +4,10 @@
 // its next trace line. Let go with the key already waiting in its connection, it must present
 // exactly the one frame it was about to draw, see the key in the pump after that frame, shut
 // down and end with status 0.
-#include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 
-#include <fstream>
 #include <optional>
-#include <vector>
 
 #include "tests/gui/x_display.h"
 
@@ -22,30 +17,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-Clock::time_point after(double seconds) {
-    return Clock::now() +
-           std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
-
 // The program with its stderr on a pipe read line by line. We keep a write end of our own:
 // filling the pipe from it makes the program's next write to stderr wait until we read.
 class TracedProgram {
   public:
     explicit TracedProgram(std::vector<std::string> args) {
-        int fds[2] = {-1, -1};
+        int fds[2] = {-1, -1}; // when there is no pipe, no line comes
         if (::pipe2(fds, O_CLOEXEC) != 0) return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            const int null = ::open("/dev/null", O_RDWR);
-            ::dup2(null, 0);
-            ::dup2(null, 1);
-            ::dup2(fds[1], 2);
-            std::vector<char*> argv{const_cast<char*>(VANTROSE_BIN)};
-            for (std::string& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(VANTROSE_BIN, argv.data());
-            ::_exit(127);
-        }
+        program_.emplace(Launch{std::move(args), {}, {}, "", 0, fds[1]});
         // Opened afresh so that non-blocking applies to our writes only, not to the program's.
         filler_ = ::open(("/proc/self/fd/" + std::to_string(fds[1])).c_str(),
                          O_WRONLY | O_NONBLOCK | O_CLOEXEC);
@@ -53,33 +32,25 @@ class TracedProgram {
         read_ = fds[0];
     }
     ~TracedProgram() {
-        if (pid_ > 0 && !reaped()) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (filler_ >= 0) ::close(filler_);
-        if (read_ >= 0) ::close(read_);
+        program_.reset(); // killed if still running
+        for (int fd : {filler_, read_}) ::close(fd);
     }
-    bool started() const { return pid_ > 0 && read_ >= 0 && filler_ >= 0; }
-
     // The next line the program wrote (the empty lines of our filling skipped); none at the end
     // of its output or at the deadline.
     std::optional<std::string> next_line(Clock::time_point deadline) {
-        for (;;) {
-            size_t end;
+        for (size_t end;;) {
             while ((end = pending_.find('\n')) != std::string::npos) {
-                std::string line = pending_.substr(0, end);
+                const std::string line = pending_.substr(0, end);
                 pending_.erase(0, end + 1);
-                if (line.empty()) continue;
-                lines_ += line + "\n";
-                return line;
+                if (!line.empty()) return lines_ += line + "\n", line;
             }
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             pollfd p{read_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return {};
             char buffer[65536];
-            const ssize_t n = ::read(read_, buffer, sizeof buffer);
+            const ssize_t n = left.count() > 0 && ::poll(&p, 1, static_cast<int>(left.count())) > 0
+                                  ? ::read(read_, buffer, sizeof buffer)
+                                  : 0;
             if (n <= 0) return {};
             pending_.append(buffer, static_cast<size_t>(n));
         }
@@ -98,75 +69,37 @@ class TracedProgram {
     // True once the program's main thread waits in a write to stderr.
     bool held(Clock::time_point deadline) {
         const std::string waiting = std::to_string(SYS_write) + " 0x2 ";
+        const std::string syscall = "/proc/" + std::to_string(program_->pid()) + "/syscall";
         do {
-            if (reaped()) return false;
-            const std::string now = read_file("/proc/" + std::to_string(pid_) + "/syscall");
-            if (now.compare(0, waiting.size(), waiting) == 0) return true;
+            if (!program_->running()) return false;
+            if (read_file(syscall).compare(0, waiting.size(), waiting) == 0) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         } while (Clock::now() < deadline);
         return false;
     }
 
-    // Lets the program write on once we read: our write end goes, the filling is read away.
-    void release() {
-        if (filler_ >= 0) ::close(filler_);
-        filler_ = -1;
-    }
-
-    // Reads the rest of the output and waits for the end; the exit status, -1 when killed or
-    // still running at the deadline.
+    // Lets the program write on (our write end goes, the filling is read away), reads the rest
+    // of the output and waits for the end; the exit status, -1 when killed.
     int finish(Clock::time_point deadline) {
-        release();
+        ::close(filler_);
+        filler_ = -1;
         while (next_line(deadline)) {
         }
-        while (!reaped() && Clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        if (!reaped()) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-            return -1;
-        }
-        return status_;
+        return program_->finish(std::chrono::duration<double>(deadline - Clock::now()).count())
+            .status;
     }
 
     const std::string& output() const { return lines_; }
 
   private:
-    static std::string read_file(const std::string& path) {
-        std::ifstream in(path);
-        std::string text;
-        std::getline(in, text);
-        return text;
-    }
-    bool reaped() {
-        if (exited_) return true;
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) != pid_) return false;
-        exited_ = true;
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return true;
-    }
-
-    pid_t pid_ = -1;
+    std::optional<Program> program_;
     int read_ = -1;
     int filler_ = -1;
-    bool exited_ = false;
-    int status_ = -1;
     std::string pending_, lines_;
 };
 
-// A point of the show as the trace names it: a scene start, or a 3D phase within a scene.
-struct Moment {
-    int scene, phase = 0;
-    bool operator==(const Moment&) const = default;
-};
-
-std::string describe(const Moment& m) {
-    return "scene " + std::to_string(m.scene) +
-           (m.phase ? " phase " + std::to_string(m.phase) : "");
-}
+// A point of the show as the trace names it: scene and 3D phase (0 at the scene's start).
+using Moment = std::pair<int, int>;
 
 // A trace line ("scene N frame F ..." or "phase P frame F ...") moves `at` on; its frame.
 std::optional<uint64_t> follow(const std::string& line, Moment& at) {
@@ -174,92 +107,63 @@ std::optional<uint64_t> follow(const std::string& line, Moment& at) {
     int number = 0;
     unsigned long long frame = 0;
     if (std::sscanf(line.c_str(), "%7s %d frame %llu tick", kind, &number, &frame) != 3) return {};
-    at = std::string(kind) == "phase" ? Moment{at.scene, number} : Moment{number};
+    at = std::string(kind) == "phase" ? Moment{at.first, number} : Moment{number, 0};
     return frame;
 }
 
-class EscapeGui : public ::testing::Test {
+class EscapeGui : public GuiTest {
   protected:
-    void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X server (./test starts one)";
-        ASSERT_EQ(shell("which xdotool import convert | wc -l"), "3\n")
-            << "xdotool and ImageMagick drive these tests (scripts/setup.sh installs them)";
-        lock_ = lock_display();
-        ASSERT_GE(lock_, 0);
-    }
-    void TearDown() override {
-        if (lock_ >= 0) ::close(lock_);
-    }
-
     // Runs the show until the trace reaches `before`, holds the program at its next trace line,
     // which must be `at`, presses Escape and lets it go.
-    void escape_at(Moment before, Moment at, const std::string& name) {
+    void escape_at(Moment before, Moment at) {
         // 20 Hz: a third of the frames of 60 for the same show time (the scroller's text moves
         // by the frame and takes as many either way), so scene 41 comes in well under a minute
         // even on a busy machine.
         TracedProgram p({"--mode", "400", "--window", "--clock", "virtual", "--refresh", "20",
-                         "--trace", "--stats", "--data", VANTROSE_DATA});
-        if (!p.started()) {
-            ADD_FAILURE() << "cannot start the program";
-            return;
-        }
-        const Clock::time_point deadline = after(240); // a loaded machine renders slowly
-        Moment now{0};
-        bool reached = false;
-        while (const auto line = p.next_line(deadline)) {
-            if (follow(*line, now) && now == before) {
-                reached = true;
-                break;
-            }
-        }
-        if (!reached) {
-            ADD_FAILURE() << "the trace never reached " << describe(before) << ":\n" << p.output();
-            return;
+                         "--trace", "--stats"});
+        const Clock::time_point deadline =
+            Clock::now() + std::chrono::seconds(240); // a loaded machine renders slowly
+        for (Moment now;;) {
+            const auto line = p.next_line(deadline);
+            ASSERT_TRUE(line) << "the trace never reached " << testing::PrintToString(before)
+                              << ":\n"
+                              << p.output();
+            if (follow(*line, now) && now == before) break;
         }
         p.fill();
-        if (!p.held(deadline)) {
-            ADD_FAILURE() << "the program did not stop at its next trace line:\n" << p.output();
-            return;
-        }
-        const long window = find_window("^Quorv! - Vantrose$", 5);
-        if (window == 0) {
-            ADD_FAILURE() << "no show window";
-            return;
-        }
-        screenshot("escape-" + name);
+        ASSERT_TRUE(p.held(deadline)) << "the program did not stop at its next trace line:\n"
+                                      << p.output();
+        const long window = find_window(show_window, 5);
+        ASSERT_NE(window, 0) << "no show window";
+        screenshot("escape-" + std::to_string(at.first) + "-" + std::to_string(at.second));
         x_command("xdotool windowfocus --sync " + std::to_string(window));
         key("Escape");
         // Once the X server has answered a later request it has passed the key on; the rest is
         // the socket's.
         x_command("xdotool getwindowfocus");
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        EXPECT_TRUE(p.held(after(0))) << "still held while the key travelled";
-        const int status = p.finish(after(30));
+        EXPECT_TRUE(p.held(Clock::now())) << "still held while the key travelled";
+        const int status = p.finish(Clock::now() + std::chrono::seconds(30));
 
         // The line it was held at is the last trace line; one frame after it the show ended.
-        std::optional<uint64_t> last;
-        Moment held{0};
-        std::optional<uint64_t> frames;
+        std::optional<uint64_t> last, frames;
+        Moment held;
         std::istringstream out(p.output());
         for (std::string line; std::getline(out, line);) {
             if (const auto frame = follow(line, held)) last = frame;
             if (line.rfind("frames ", 0) == 0) frames = std::stoull(line.substr(7));
         }
         EXPECT_EQ(status, 0) << p.output();
-        EXPECT_TRUE(last && held == at)
-            << "held at " << describe(held) << ", not " << describe(at) << ":\n"
-            << p.output();
-        EXPECT_TRUE(frames) << "shutdown printed the figures:\n" << p.output();
-        if (frames && last) {
-            EXPECT_EQ(*frames, *last + 1) << "the key was waiting before frame " << *last
-                                          << " was drawn, so the pump after it ends the show";
-        }
+        EXPECT_TRUE(last && held == at) << "held at " << testing::PrintToString(held) << ", not "
+                                        << testing::PrintToString(at) << ":\n"
+                                        << p.output();
         EXPECT_EQ(p.output().find("StopSong"), std::string::npos) << "the music stopped";
         EXPECT_EQ(p.output().find("FreeSong"), std::string::npos) << "and was freed";
-        EXPECT_FALSE(window_exists("^Quorv! - Vantrose$")) << "the window is gone";
+        EXPECT_FALSE(window_exists(show_window)) << "the window is gone";
+        ASSERT_TRUE(frames && last) << "shutdown printed the figures:\n" << p.output();
+        EXPECT_EQ(*frames, *last + 1) << "the key was waiting before frame " << *last
+                                      << " was drawn, so the pump after it ends the show";
     }
-
-    int lock_ = -1;
 };
 
 } // namespace
@@ -268,12 +172,7 @@ class EscapeGui : public ::testing::Test {
 // its second phase, as the scroller starts, and as a decay loop (no music wait) starts: moments
 // whose next line on stderr is the trace line awaited (a scene's loads come after its line).
 TEST_F(EscapeGui, EndsTheShowAtTheNextFrameAtEveryKindOfMoment) {
-    const struct {
-        Moment before, at;
-        const char* name;
-    } moments[] = {{{6}, {7}, "scene-7"},
-                   {{21, 1}, {21, 2}, "scene-21-phase-2"},
-                   {{15}, {16}, "scene-16"},
-                   {{40, 3}, {41}, "scene-41"}};
-    for (const auto& m : moments) escape_at(m.before, m.at, m.name);
+    const std::pair<Moment, Moment> moments[] = {
+        {{6, 0}, {7, 0}}, {{21, 1}, {21, 2}}, {{15, 0}, {16, 0}}, {{40, 3}, {41, 0}}};
+    for (const auto& [before, at] : moments) escape_at(before, at);
 }

@@ -1,9 +1,6 @@
 // The real program's windows under the X server that ./test starts: the mode dialog, the About
 // box and the show, driven with xdotool; screenshots are kept in gui-artefacts/ of the build.
-#include <gtest/gtest.h>
-
 #include "shell/dialogs.h"
-#include "tests/e2e/run_program.h"
 #include "tests/gui/x_display.h"
 
 using namespace vantrose;
@@ -13,19 +10,11 @@ namespace {
 
 const std::string mode_dialog = "^Quorv! - Vantrose, Windows version$";
 
-class ShellGui : public ::testing::Test {
+class ShellGui : public GuiTest {
   protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X server (./test starts one)";
-        ASSERT_EQ(shell("which xdotool import convert | wc -l"), "3\n")
-            << "xdotool and ImageMagick drive these tests (scripts/setup.sh installs them)";
-        lock_ = lock_display(); // input goes to whoever has the focus: one window test at a time
-        ASSERT_GE(lock_, 0);
+        GuiTest::SetUp();
         ASSERT_TRUE(dialog_base_units(base_));
-    }
-    void TearDown() override {
-        if (lock_ >= 0) ::close(lock_);
-        std::filesystem::remove_all(data_);
     }
     // Screen position of a point of a dialog's client area given in pixels.
     int client_x(const Geometry& g, int x) const { return g.x + dialog_frame + x; }
@@ -47,15 +36,13 @@ class ShellGui : public ::testing::Test {
         return window ? geometry(window) : Geometry{};
     }
 
-    int lock_ = -1;
-    std::string data_ = make_data_dir("gui");
     BaseUnits base_{};
 };
 
 } // namespace
 
 TEST_F(ShellGui, ModeDialogAndAboutBoxLookAsLaidOutAndCloseAsTheyShould) {
-    Program p({"--data", data_, "--stats"});
+    Program p({"--stats"});
     const Geometry g = open_mode_dialog(p);
     expect_window_for(g, mode_dialog_units);
     const Image shot = screenshot("mode-dialog");
@@ -69,39 +56,35 @@ TEST_F(ShellGui, ModeDialogAndAboutBoxLookAsLaidOutAndCloseAsTheyShould) {
         EXPECT_TRUE(shot.grey(x + 3, y + r.h / 2, 192)) << "button face inside";
         int dark = 0;
         for (int i = r.w / 4; i < 3 * r.w / 4; ++i)
-            for (int j = 4; j < r.h - 4; ++j) dark += shot.at(x + i, y + j).r < 96;
+            for (int j = 4; j < r.h - 4; ++j) dark += shot.at(x + i, y + j)[0] < 96;
         EXPECT_GT(dark, 10) << "a label in the middle of the button";
     }
     const DialogRect picture = dialog_to_pixels(mode_dialog_picture, base_);
     EXPECT_TRUE(shot.grey(client_x(g, picture.x), client_y(g, picture.y), 128)) << "sunken edge";
-    EXPECT_EQ(shot.at(g.x + g.w / 2, g.y + dialog_frame + 2).b, 128) << "caption bar";
+    EXPECT_EQ(shot.at(g.x + g.w / 2, g.y + dialog_frame + 2)[2], 128) << "caption bar";
 
-    click_button(g, mode_dialog_buttons[0]); // "About"
-    const long about = find_window("^About$");
-    ASSERT_NE(about, 0) << "no About box";
-    const Geometry a = geometry(about);
-    expect_window_for(a, about_dialog_units);
-    click_button(a, about_dialog_ok);
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
-    EXPECT_FALSE(window_exists("^About$"));
-    EXPECT_TRUE(window_exists(mode_dialog)) << "the mode dialog still waits";
-    click_button(g, mode_dialog_buttons[0]); // "About" again, closed by Escape this time
-    ASSERT_NE(find_window("^About$"), 0);
-    key("Escape");
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
-    EXPECT_FALSE(window_exists("^About$"));
-    EXPECT_TRUE(window_exists(mode_dialog)) << "only the About box closes";
+    for (const bool by_key : {false, true}) {    // closed by its button, then by Escape
+        click_button(g, mode_dialog_buttons[0]); // "About"
+        const long about = find_window("^About$");
+        ASSERT_NE(about, 0) << "no About box";
+        const Geometry a = geometry(about);
+        expect_window_for(a, about_dialog_units);
+        by_key ? key("Escape") : click_button(a, about_dialog_ok);
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        EXPECT_FALSE(window_exists("^About$"));
+        EXPECT_TRUE(window_exists(mode_dialog)) << "only the About box closes";
+    }
     click_button(g, mode_dialog_buttons[3]); // "Exit"
     const RunResult r = p.finish(15);
     ASSERT_FALSE(r.timed_out);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err.find("frames"), std::string::npos) << "no show ran: " << r.err;
-    EXPECT_FALSE(window_exists("^Quorv! - Vantrose$"));
+    EXPECT_FALSE(window_exists(show_window));
 }
 
 TEST_F(ShellGui, ModeButtonsGiveA640x400WindowAndA640x480FullScreenShow) {
     for (const bool full_screen : {false, true}) {
-        std::vector<std::string> args{"--data", data_, "--stats"};
+        std::vector<std::string> args{"--stats"};
         if (!full_screen) args.push_back("--window");
         Program p(args);
         const Geometry g = open_mode_dialog(p);
@@ -112,7 +95,7 @@ TEST_F(ShellGui, ModeButtonsGiveA640x400WindowAndA640x480FullScreenShow) {
             click_button(g, mode_dialog_buttons[1]); // "640x400x32"
         }
         // The full-screen window keeps the title the show always had; a window says what it shows.
-        const std::string title = full_screen ? "^Test$" : "^Quorv! - Vantrose$";
+        const std::string title = full_screen ? "^Test$" : show_window;
         const long window = find_window(title);
         ASSERT_NE(window, 0) << "no show window";
         EXPECT_FALSE(window_exists(mode_dialog));
@@ -121,16 +104,14 @@ TEST_F(ShellGui, ModeButtonsGiveA640x400WindowAndA640x480FullScreenShow) {
         const Image shot = screenshot(full_screen ? "show-640x480-full-screen" : "show-640x400");
         if (full_screen) {
             // Whole multiples of 640 x 480, centred, black around.
-            EXPECT_EQ(show.w, shot.w);
-            EXPECT_EQ(show.h, shot.h);
+            EXPECT_EQ(std::pair(show.w, show.h), std::pair(shot.w, shot.h));
             const int scale = std::min(shot.w / 640, shot.h / 480);
             ASSERT_GE(scale, 1);
             const int left = (shot.w - 640 * scale) / 2, top = (shot.h - 480 * scale) / 2;
-            EXPECT_GT(lit(shot, {left, top, 640 * scale, 480 * scale}, 5), 1000);
-            EXPECT_EQ(lit(shot, {0, std::max(top - 1, 0), top > 0 ? shot.w : 0, 1}, 1), 0);
+            EXPECT_GT(lit(shot, {left, top, 640 * scale, 480 * scale, ""}, 5), 1000);
+            EXPECT_EQ(lit(shot, {0, std::max(top - 1, 0), top > 0 ? shot.w : 0, 1, ""}, 1), 0);
         } else {
-            EXPECT_EQ(show.w, 640);
-            EXPECT_EQ(show.h, 400);
+            EXPECT_EQ(std::pair(show.w, show.h), std::pair(640, 400));
             EXPECT_GT(lit(shot, show, 7), 100) << "frames reach the window";
         }
         ASSERT_TRUE(p.running());
