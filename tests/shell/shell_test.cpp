@@ -111,34 +111,14 @@ TEST(Options, EveryOptionTheClockItChoosesAndBadCommandLines) {
         EXPECT_EQ(virtual_clock_on(), virtual_clock) << line;
     }
     options = Options{};
-    for (const char* line : {"--mode 640",
-                             "--mode",
-                             "--bogus",
-                             "--clock fast",
-                             "--clock Virtual",
-                             "--mode 400x",
-                             "--mode +400",
-                             "--refresh 0",
-                             "--refresh 1001",
-                             "--refresh 59.94",
-                             "--frames 0",
-                             "--frames 99999999999999999999999",
-                             "--dump-every 0",
-                             "--dump ''",
-                             "--data ''",
-                             "--record",
-                             "mode",
-                             "--scale 2",
-                             "--record show.mkv --clock real",
-                             "--fps",
-                             "--fps 29",
-                             "--fps 241",
-                             "--fps 0",
-                             "--fps -60",
-                             "--fps 60.5",
-                             "--fps ''",
-                             "--fps Display",
-                             "--fps 60Hz"}) {
+    // One bad command line per kind, split at '|'.
+    std::istringstream bad(
+        "--mode 640|--mode|--bogus|--clock fast|--clock Virtual|--mode 400x|--mode +400|"
+        "--refresh 0|--refresh 1001|--refresh 59.94|--frames 0|--frames 99999999999999999999999|"
+        "--dump-every 0|--dump ''|--data ''|--record|mode|--scale 2|--record show.mkv --clock "
+        "real|--fps|--fps 29|--fps 241|--fps 0|--fps -60|--fps 60.5|--fps ''|--fps Display|"
+        "--fps 60Hz");
+    for (std::string line; std::getline(bad, line, '|');) {
         error.clear();
         EXPECT_FALSE(parse(line, o, error)) << line;
         EXPECT_FALSE(error.empty()) << line;
