@@ -118,10 +118,8 @@ TEST(Palette, StepRotateAndClear) {
         p[3 * e] = static_cast<uint8_t>(e), p[3 * e + 1] = 0,
               p[3 * e + 2] = static_cast<uint8_t>(255 - e);
     rotate_palette(p.data());
-    EXPECT_EQ(p[0], 1);
-    EXPECT_EQ(p[2], 254);
-    EXPECT_EQ(p[765], 0);
-    EXPECT_EQ(p[767], 255);
+    EXPECT_EQ((std::array<int, 4>{p[0], p[2], p[765], p[767]}),
+              (std::array<int, 4>{1, 254, 0, 255}));
     clear_palette(p.data());
     EXPECT_EQ(p, (std::array<uint8_t, 768>{}));
 }
@@ -143,8 +141,9 @@ TEST_F(Buffers, FadeTicksStepTheirPairsAndNothingElse) {
             int want = 10 * p;
             for (const auto& [moving, target] : fades[f].pairs)
                 if (moving == p) want += target > p ? 1 : -1;
-            EXPECT_EQ((*palettes[p])[0], want) << "routine " << f << " pal" << p;
-            EXPECT_EQ((*palettes[p])[767], want) << "routine " << f << " pal" << p;
+            EXPECT_EQ(std::pair((*palettes[p])[0], (*palettes[p])[767]),
+                      std::pair(uint8_t(want), uint8_t(want)))
+                << "routine " << f << " pal" << p;
         }
     }
 }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <tuple>
 #include <unistd.h>
 
 #include "content/archive_writer.h"
@@ -70,15 +71,11 @@ TEST_F(Scenes, SetUpsBuildTheirObjectsNodesAndTextures) {
         random_state = 1;
         map_v_from_y = 0;
         s.set_up();
-        EXPECT_EQ(model_vertex_total, s.vertices);
-        EXPECT_EQ(model_face_total, s.faces);
-        EXPECT_EQ(node_count, s.nodes);
-        EXPECT_EQ(root_count, s.roots);
-        EXPECT_EQ(texture_block[0], s.texture0);
-        EXPECT_EQ(texture_block[65536], s.texture1);
-        EXPECT_EQ(texture_palettes[0], s.palette0);
-        EXPECT_EQ(texture_palettes[768], s.palette1);
-        EXPECT_EQ(map_v_from_y, s.map_v_from_y);
+        EXPECT_EQ(std::tuple(model_vertex_total, model_face_total, node_count, root_count),
+                  std::tuple(s.vertices, s.faces, s.nodes, s.roots));
+        EXPECT_EQ((Bytes{texture_block[0], texture_block[65536], texture_palettes[0],
+                         texture_palettes[768], map_v_from_y}),
+                  (Bytes{s.texture0, s.texture1, s.palette0, s.palette1, s.map_v_from_y}));
         free_texture_block();
     }
     // The sphere cluster: 582 vertices and 824 faces once instanced; node 1 the sphere.
@@ -91,16 +88,14 @@ TEST_F(Scenes, SetUpsBuildTheirObjectsNodesAndTextures) {
 }
 
 TEST(SceneMeshes, EveryBuiltInMeshFacesOutwards) {
+    // clang-format off
     const std::pair<WideTable, WideTable> meshes[] = {
-        {plaque_vertices(), plaque_faces()},
-        {legs_vertices(), legs_faces()},
-        {ring_vertices(0), ring_faces(0)},
-        {ring_vertices(1), ring_faces(1)},
-        {ring_vertices(2), ring_faces(2)},
-        {sphere_vertices(), sphere_faces()},
-        {cluster_ball_vertices(), cluster_ball_faces()},
-        {polyhedron_vertices(), polyhedron_faces()},
+        {plaque_vertices(), plaque_faces()}, {legs_vertices(), legs_faces()},
+        {ring_vertices(0), ring_faces(0)}, {ring_vertices(1), ring_faces(1)},
+        {ring_vertices(2), ring_faces(2)}, {sphere_vertices(), sphere_faces()},
+        {cluster_ball_vertices(), cluster_ball_faces()}, {polyhedron_vertices(), polyhedron_faces()},
         {tetrahedron_vertices(), tetrahedron_faces()}};
+    // clang-format on
     for (size_t m = 0; m < std::size(meshes); ++m)
         EXPECT_GT(signed_volume(meshes[m].first, meshes[m].second), 0) << m;
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 #include <vector>
 
 #include "resources/resources.h"
@@ -11,22 +10,16 @@
 #include "shell/display.h"
 #include "shell/options.h"
 #include "shell/startup.h"
+#include "tests/effects2d/support.h"
 
 using namespace vantrose;
-using Bytes = std::vector<uint8_t>;
+using effects_test::Bytes, effects_test::noise;
 
 namespace vantrose {
 extern bool hires_vector_path;
 }
 
 namespace {
-
-Bytes random_bytes(size_t size, uint32_t seed) {
-    std::mt19937 random(seed);
-    Bytes b(size);
-    for (uint8_t& x : b) x = static_cast<uint8_t>(random());
-    return b;
-}
 
 void put(Bytes& frame, int x, int y, int b, int g, int r) {
     uint8_t* p = &frame[(static_cast<size_t>(y) * 640 + x) * 4];
@@ -60,7 +53,7 @@ void naive_stripes(Bytes& frame, const Bytes& stripes, int height, bool flat) {
 }
 
 struct Display : ::testing::Test {
-    Bytes frame = random_bytes(frame_bytes, 1), stripes = random_bytes(rgb_screen_size, 2);
+    Bytes frame = noise(frame_bytes, 1), stripes = noise(rgb_screen_size, 2);
     void SetUp() override {
         true_color_frame = frame.data();
         rgb_screen = stripes.data();
@@ -85,7 +78,7 @@ TEST_F(Display, Pal32AndTheBadgeGreys) {
 }
 
 TEST_F(Display, HiresKeepsTheSpecifiedRowsInBothHeightsAndBothPaths) {
-    Bytes palette = random_bytes(768, 3), picture = random_bytes(640 * 480, 4);
+    Bytes palette = noise(768, 3), picture = noise(640 * 480, 4);
     build_pal32(palette.data());
     for (int height : {400, 480}) {
         screen_height = height;
