@@ -122,14 +122,8 @@ TEST(ClosingRotozoom, WobblesThroughTheSineAndDrawsThePulseAtItsAngle) {
     Bytes frame(64000);
     for (int n = 0; n < 600; ++n) {
         // angle = phase + floor(sin(phase) / 4)
-        const int phase = n % 256;
-        const int want =
-            n == 0
-                ? 0
-                : ((phase + static_cast<int>(std::floor(table_entry(256.0, true, phase) / 4.0))) %
-                       256 +
-                   256) %
-                      256;
+        const int phase = n % 256, swing = int(std::floor(table_entry(256.0, true, phase) / 4.0));
+        const int want = n == 0 ? 0 : (phase + swing + 256) % 256;
         ASSERT_EQ(s.angle, want) << n;
         closing_rotozoom_frame(s, texture.data(), frame.data());
         if (n < 3 || n % 61 == 0) {
