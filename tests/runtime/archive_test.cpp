@@ -9,6 +9,7 @@
 
 #include "content/archive_writer.h"
 #include "runtime/archive.h"
+#include "tests/effects2d/support.h"
 
 using namespace vantrose;
 
@@ -99,10 +100,8 @@ TEST(RleDecode, LiteralsRunsAndTheDestinationsEnd) {
 }
 
 TEST_F(ArchiveFile, ReadsEntriesByIndexFromTheDataBase) {
-    std::mt19937 random(1);
-    Bytes first(3000), second(768);
-    for (uint8_t& b : first) b = static_cast<uint8_t>(random());
-    for (uint8_t& b : second) b = static_cast<uint8_t>(random() % 3 * 100);
+    Bytes first = effects_test::noise(3000, 1), second = effects_test::noise(768, 2);
+    for (uint8_t& b : second) b = b % 3 * 100;
     write(build_archive({first, second}));
     Guarded a(3000), b(768);
     load_entry(1, b.destination(), b.capacity);
