@@ -69,8 +69,7 @@ TEST(RadialTables, SpecifiedValues) {
 TEST(Twirl, MatchesTheNaiveFrameAtTheStrengthsOfTheWaveTick) {
     build_radial_tables();
     Bytes source = noise(65536, 20), target = noise(65536, 21), naive = target;
-    twirl_source = source.data();
-    twirl_target = target.data();
+    twirl_source = source.data(), twirl_target = target.data();
     // The strength comes from wave_tick, five ticks before each frame, as in the show.
     wave_phase = 0;
     wave_sign = 1;

@@ -82,8 +82,7 @@ TEST(BuffersAlloc, AllocatedInOrderZeroFilledAndFreedToNull) {
     for (uint8_t* b : {buf3, pal7, hires_picture})
         EXPECT_EQ(std::count(b, b + buffer_capacity(b), 0), static_cast<long>(buffer_capacity(b)));
     free_buffers();
-    EXPECT_EQ(buf0, nullptr);
-    EXPECT_EQ(hires_picture, nullptr);
+    EXPECT_TRUE(buf0 == nullptr && hires_picture == nullptr);
 }
 
 TEST(BuffersAlloc, FailedAllocationPrintsBothLinesAndEndsWithStatusZero) {
@@ -105,10 +104,9 @@ TEST(BuffersAlloc, FailedAllocationPrintsBothLinesAndEndsWithStatusZero) {
 
 TEST(Palette, StepRotateAndClear) {
     std::array<uint8_t, 768> p{}, target{};
-    p[0] = 5, target[0] = 9;   // up
-    p[1] = 9, target[1] = 5;   // down
-    p[2] = 40, target[2] = 40; // stays
-    p[3] = 200, target[3] = 3; // compared unsigned
+    // Up, down, stays, and compared unsigned.
+    p[0] = 5, p[1] = 9, p[2] = 40, p[3] = 200;
+    target[0] = 9, target[1] = 5, target[2] = 40, target[3] = 3;
     const auto target_before = target;
     step_palette_toward(p.data(), target.data());
     EXPECT_EQ((std::array<int, 4>{p[0], p[1], p[2], p[3]}), (std::array<int, 4>{6, 8, 40, 199}));
