@@ -32,9 +32,8 @@ struct RunResult {
 };
 
 inline std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
 }
 
@@ -177,14 +176,11 @@ class Program {
     }
     pid_t pid() const { return pid_; }
     bool running() {
-        if (done_) return false;
         int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            done_ = true;
-            result_.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            return false;
-        }
-        return true;
+        if (done_ || ::waitpid(pid_, &status, WNOHANG) != pid_) return !done_;
+        done_ = true;
+        result_.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return false;
     }
     void signal(int number) {
         if (!done_) ::kill(pid_, number);

@@ -61,8 +61,7 @@ class TracedProgram {
     void fill() {
         for (size_t size = 4096; size > 0; size /= 2) {
             const std::string newlines(size, '\n');
-            while (::write(filler_, newlines.data(), size) == static_cast<ssize_t>(size)) {
-            }
+            while (::write(filler_, newlines.data(), size) == ssize_t(size)) continue;
         }
     }
 
@@ -83,8 +82,7 @@ class TracedProgram {
     int finish(Clock::time_point deadline) {
         ::close(filler_);
         filler_ = -1;
-        while (next_line(deadline)) {
-        }
+        while (next_line(deadline)) continue;
         return program_->finish(std::chrono::duration<double>(deadline - Clock::now()).count())
             .status;
     }
