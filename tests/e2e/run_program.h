@@ -153,9 +153,7 @@ class Program {
         const int err = how.err_fd >= 0
                             ? how.err_fd
                             : ::open(err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(in, 0);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
+        ::dup2(in, 0), ::dup2(out, 1), ::dup2(err, 2);
         for (const std::string& name : how.unset) ::unsetenv(name.c_str());
         for (std::string& pair : how.set) ::putenv(pair.data());
         if (how.file_limit > 0) {
