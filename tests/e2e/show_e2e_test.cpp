@@ -158,8 +158,8 @@ void expect_positions_end_the_3d_phases(const Show& show) {
 TEST(WholeShow, EveryCueLoadAndPhaseAt60And30HzTheSameFramesOnEveryRunAndFromAnyScene) {
     const std::string dump = scratch("scene-jump") + "/frames";
     Program whole(show_args({"--mode", "400"})), again(show_args({"--mode", "400"})),
-        real(show_args(
-            {"--mode", "400", "--clock", "real", "--scene", "3", "--frames", "3", "--dump", dump}));
+        real({"--headless", "--mode", "400", "--trace", "--clock", "real", "--scene", "3",
+              "--frames", "3", "--dump", dump});
     // Two ticks fall in some frames at 30 Hz; a 3D phase may end a tick past its position.
     Program hz30(show_args({"--mode", "480", "--refresh", "30"}));
     const int jumps[] = {5, 21, 40};
