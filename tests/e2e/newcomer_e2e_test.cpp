@@ -1,5 +1,5 @@
 // What a first-time user meets: the program run from any folder, messages instead of library
-// noise, set-ups that cannot work refused before the show, and the status of a recording.
+// noise, and set-ups that cannot work refused before the show.
 #include <gtest/gtest.h>
 
 #include "tests/e2e/run_program.h"
@@ -45,15 +45,5 @@ TEST(NewcomerE2E, DumpIntoAFolderThatTakesNoFilesFailsBeforeTheShow) {
     EXPECT_NE(run.err.find("cannot write into the --dump folder " + folder), std::string::npos)
         << run.err;
     EXPECT_EQ(run.err.find("scene "), std::string::npos) << "the show started:\n" << run.err;
-    fs::remove_all(dir);
-}
-
-// The whole show at 2 frames a second (every scene and the music's end, in few frames), from a
-// folder without data: the program finds the build's data folder beside itself.
-TEST(NewcomerE2E, ACompleteRecordingEndsWithStatusZero) {
-    const std::string dir = scratch("newcomer-record");
-    const RunResult run = run_program({{"--record", "show.mkv", "--refresh", "2"}, {}, {}, dir});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(fs::exists(dir + "/show.mkv"));
     fs::remove_all(dir);
 }

@@ -1,6 +1,5 @@
-// --record end to end (on the data beside the program): the recorded frames are the headless frames
-// with their sound; Ctrl+C finishes the file; bad set-ups and failing writes end with a message and
-// no file.
+// --record end to end: the recorded frames are the headless ones with their sound; Ctrl+C and the
+// show's end finish the file; bad set-ups and failing writes end with a message and no file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -99,4 +98,11 @@ TEST_F(Record, BadSetUpsAndFailingWritesEndWithAMessageAndNoFile) {
     EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(video));
     EXPECT_TRUE(no_leftovers());
+}
+
+// The whole show at 2 Hz, from a folder without data (the program finds the build's beside it).
+TEST_F(Record, ACompleteRecordingEndsWithStatusZero) {
+    const RunResult run = run_program({{"--record", "show.mkv", "--refresh", "2"}, {}, {}, dir});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::exists(dir + "/show.mkv"));
 }

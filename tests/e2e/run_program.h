@@ -32,9 +32,8 @@ struct RunResult {
 };
 
 inline std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
 }
 
@@ -154,9 +153,7 @@ class Program {
         const int err = how.err_fd >= 0
                             ? how.err_fd
                             : ::open(err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(in, 0);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
+        ::dup2(in, 0), ::dup2(out, 1), ::dup2(err, 2);
         for (const std::string& name : how.unset) ::unsetenv(name.c_str());
         for (std::string& pair : how.set) ::putenv(pair.data());
         if (how.file_limit > 0) {
@@ -177,14 +174,11 @@ class Program {
     }
     pid_t pid() const { return pid_; }
     bool running() {
-        if (done_) return false;
         int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            done_ = true;
-            result_.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            return false;
-        }
-        return true;
+        if (done_ || ::waitpid(pid_, &status, WNOHANG) != pid_) return !done_;
+        done_ = true;
+        result_.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return false;
     }
     void signal(int number) {
         if (!done_) ::kill(pid_, number);

@@ -1,4 +1,4 @@
-// The real program without a display, on signals, and the opening scene's frames with an archive
+// The real program without a display, and the opening scene's frames with an archive
 // and a module made here.
 #include <gtest/gtest.h>
 
@@ -38,19 +38,6 @@ TEST(ShellE2e, NoDisplayEndsWithStatusTwoNamingTheWaysOut) {
         EXPECT_NE(r.err.find("--record"), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("DDRAW ERROR: DirectDrawCreate error"), std::string::npos);
         EXPECT_EQ(foreign_lines(r.err), "");
-    }
-}
-
-TEST(ShellE2e, InterruptAndTerminateEndLikeAQuit) {
-    for (int number : {SIGTERM, SIGINT}) {
-        Program p({"--headless", "--clock", "real", "--mode", "400", "--stats"});
-        std::this_thread::sleep_for(std::chrono::milliseconds(700));
-        ASSERT_TRUE(p.running());
-        p.signal(number);
-        const RunResult r = p.finish(20);
-        ASSERT_FALSE(r.timed_out);
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_NE(r.err.find("frames "), std::string::npos) << "shutdown ran";
     }
 }
 

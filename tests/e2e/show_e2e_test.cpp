@@ -1,10 +1,11 @@
 // The whole show, headless on the virtual clock with the generated data: every scene in order on
 // its cue, the archive entries each scene loads into which buffer, the 3D phases ending where
-// their conditions put them, the exit status, and the same frames on every run.
+// their conditions put them, the exit status, the same frames on every run and from --scene N.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
+#include <list>
 #include <map>
 #include <sstream>
 
@@ -23,17 +24,21 @@ struct Mark {
 struct Show {
     RunResult run;
     std::vector<Mark> scenes;
-    std::map<int, std::vector<Mark>> phases;       // by scene
-    std::map<int, std::vector<std::string>> loads; // by scene (0: before the first)
+    std::map<int, std::vector<Mark>> phases; // by scene
+    std::string loads;                       // as scene_loads below has them
     long frames = -1;
 };
 
-Show play(std::vector<std::string> args) {
+std::vector<std::string> show_args(std::vector<std::string> more) {
+    more.insert(more.end(), {"--headless", "--trace", "--stats"});
+    return more;
+}
+
+Show parse(RunResult run) {
     Show show;
-    args.insert(args.end(), {"--headless", "--trace", "--stats"});
-    show.run = run_program(args, 600);
+    show.run = std::move(run);
     std::istringstream in(show.run.err);
-    int scene = 0;
+    int scene = 0, loading = -1;
     for (std::string line; std::getline(in, line);) {
         Mark m;
         char kind[16], name[32];
@@ -42,7 +47,10 @@ Show play(std::vector<std::string> args) {
             if (kind == std::string("scene")) show.scenes.push_back(m), scene = m.number;
             if (kind == std::string("phase")) show.phases[scene].push_back(m);
         } else if (std::sscanf(line.c_str(), "load %d %31s", &m.number, name) == 2) {
-            show.loads[scene].push_back(std::to_string(m.number) + " " + name);
+            show.loads += scene == loading ? std::string(", ")
+                                           : (show.loads.empty() ? "" : "; ") +
+                                                 std::to_string(loading = scene) + ": ";
+            show.loads += std::to_string(m.number) + " " + name;
         } else {
             std::sscanf(line.c_str(), "frames %ld", &show.frames);
         }
@@ -50,33 +58,21 @@ Show play(std::vector<std::string> args) {
     return show;
 }
 
-// The archive entries each scene loads, in order, and where they go.
-const std::map<int, std::vector<std::string>> scene_loads = {
-    {0, {"27 hires_picture", "28 pal0"}},
-    {2, {"0 buf1", "1 pal1", "4 buf1", "5 pal1"}},
-    {3, {"2 buf2", "3 pal0"}},
-    {5, {"8 buf2", "9 pal0", "10 buf4", "12 buf5", "14 buf6", "11 pal2", "13 pal3", "15 pal4"}},
-    {9, {"29 buf6", "30 pal4"}},
-    {10, {"16 buf3", "17 pal5", "18 buf5", "19 pal3"}},
-    {17, {"20 buf0", "21 pal3"}},
-    {19, {"22 buf0", "23 pal3"}},
-    {21, {"47 texture0", "45 texture1", "48 texture_palette0", "46 texture_palette1"}},
-    {22, {"23 pal2", "24 map_table"}},
-    {24, {"25 pal2"}},
-    {26, {"49 pal2"}},
-    {28, {"41 texture0", "39 texture1", "42 texture_palette0", "40 texture_palette1"}},
-    {29, {"37 pal2", "36 buf2", "35 map_table"}},
-    {31, {"42 pal2", "41 buf2"}},
-    {33, {"43 hires_picture", "44 pal0"}},
-    {34, {"24 map_table", "26 pal2", "38 buf2"}},
-    {36, {"31 buf0", "32 buf1", "33 buf2", "34 pal4"}},
-    {39, {"54 hires_picture", "55 pal0"}},
-    {40, {"50 texture0", "52 texture1", "51 texture_palette0", "53 texture_palette1"}},
-    {41, {"6 buf1", "7 pal0"}},
-};
+// The archive entries each scene loads, in order, and where they go (0: before the first).
+const std::string scene_loads =
+    "0: 27 hires_picture, 28 pal0; 2: 0 buf1, 1 pal1, 4 buf1, 5 pal1; 3: 2 buf2, 3 pal0; "
+    "5: 8 buf2, 9 pal0, 10 buf4, 12 buf5, 14 buf6, 11 pal2, 13 pal3, 15 pal4; 9: 29 buf6, 30 pal4; "
+    "10: 16 buf3, 17 pal5, 18 buf5, 19 pal3; 17: 20 buf0, 21 pal3; 19: 22 buf0, 23 pal3; "
+    "21: 47 texture0, 45 texture1, 48 texture_palette0, 46 texture_palette1; "
+    "22: 23 pal2, 24 map_table; 24: 25 pal2; 26: 49 pal2; "
+    "28: 41 texture0, 39 texture1, 42 texture_palette0, 40 texture_palette1; "
+    "29: 37 pal2, 36 buf2, 35 map_table; 31: 42 pal2, 41 buf2; 33: 43 hires_picture, 44 pal0; "
+    "34: 24 map_table, 26 pal2, 38 buf2; 36: 31 buf0, 32 buf1, 33 buf2, 34 pal4; "
+    "39: 54 hires_picture, 55 pal0; "
+    "40: 50 texture0, 52 texture1, 51 texture_palette0, 53 texture_palette1; 41: 6 buf1, 7 pal0";
 
-void expect_every_scene_on_its_cue(const Show& show) {
-    EXPECT_FALSE(show.run.timed_out);
+void expect_every_scene_on_its_cue(const Show& show, const char* run) {
+    SCOPED_TRACE(run);
     EXPECT_EQ(show.run.status, 1) << "a complete show ends with status 1\n"
                                   << show.run.err.substr(0, 2000);
     const std::vector<Mark>& s = show.scenes;
@@ -104,12 +100,11 @@ void expect_every_scene_on_its_cue(const Show& show) {
     EXPECT_EQ(show.frames - s[41].frame, 64) << "the music fade";
     EXPECT_GT(s[41].frame - s[40].frame, 600) << "the scroller runs until its text has passed";
     // The 3D runners: three phases each; the order-bound ones end on their orders.
-    for (int scene : {21, 28, 40}) {
-        ASSERT_EQ(show.phases.count(scene), 1u) << scene;
-        const std::vector<Mark>& p = show.phases.at(scene);
-        ASSERT_EQ(p.size(), 3u) << scene;
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(p[k].number, k + 1) << scene;
-    }
+    std::map<int, std::vector<int>> numbers;
+    for (const auto& [scene, p] : show.phases)
+        for (const Mark& m : p) numbers[scene].push_back(m.number);
+    ASSERT_EQ(numbers,
+              (std::map<int, std::vector<int>>{{21, {1, 2, 3}}, {28, {1, 2, 3}}, {40, {1, 2, 3}}}));
     const std::vector<Mark>&plaque = show.phases.at(21), &floor = show.phases.at(28),
           &sphere = show.phases.at(40);
     EXPECT_EQ(plaque[2].order, s[20].order + 6);
@@ -157,18 +152,59 @@ void expect_positions_end_the_3d_phases(const Show& show) {
 
 } // namespace
 
-TEST(WholeShow, EveryCueLoadAndPhaseAt60HzAndTheSameFramesOnEveryRun) {
-    const Show first = play({"--mode", "400"});
-    expect_every_scene_on_its_cue(first);
+// The 30 Hz show and the jumps run beside the 60 Hz one: into the first layered rotozoom (state
+// and palettes carried), the first 3D scene and the last. A short jump on the real clock skips on
+// the virtual one all the same, and dumps and counts only the frames shown.
+TEST(WholeShow, EveryCueLoadAndPhaseAt60And30HzTheSameFramesOnEveryRunAndFromAnyScene) {
+    const std::string dump = scratch("scene-jump") + "/frames";
+    Program whole(show_args({"--mode", "400"})), again(show_args({"--mode", "400"})),
+        real({"--headless", "--mode", "400", "--trace", "--clock", "real", "--scene", "3",
+              "--frames", "3", "--dump", dump});
+    // Two ticks fall in some frames at 30 Hz; a 3D phase may end a tick past its position.
+    Program hz30(show_args({"--mode", "480", "--refresh", "30"}));
+    const int jumps[] = {5, 21, 40};
+    std::list<Program> jumped;
+    for (int n : jumps)
+        jumped.emplace_back(show_args({"--mode", "400", "--scene", std::to_string(n)}));
+    const Show first = parse(whole.finish(600));
+    expect_every_scene_on_its_cue(first, "60 Hz");
+    expect_every_scene_on_its_cue(parse(hz30.finish(600)), "30 Hz in 480 lines");
     if (HasFatalFailure()) return;
     expect_positions_end_the_3d_phases(first);
-    const Show again = play({"--mode", "400"});
-    const auto checksums = [](const Show& s) { return lines_starting(s.run.err, "checksum "); };
-    ASSERT_EQ(checksums(first).size(), 42u);
-    EXPECT_EQ(checksums(again), checksums(first));
+    const std::vector<std::string> checksums = lines_starting(first.run.err, "checksum scene ");
+    ASSERT_EQ(checksums.size(), 42u);
+    EXPECT_EQ(lines_starting(again.finish(600).err, "checksum scene "), checksums);
+    for (const int n : jumps) {
+        SCOPED_TRACE("--scene " + std::to_string(n));
+        const RunResult r = jumped.front().finish(600);
+        jumped.pop_front();
+        EXPECT_EQ(r.status, 1) << r.err.substr(0, 2000);
+        EXPECT_EQ(lines_starting(r.err, "checksum scene "),
+                  std::vector<std::string>(checksums.begin() + n - 1, checksums.end()));
+        // The trace starts at scene N, at the frame where the whole show reaches it.
+        const std::vector<std::string> scenes = lines_starting(r.err, "scene ");
+        ASSERT_FALSE(scenes.empty());
+        EXPECT_EQ(scenes[0],
+                  lines_starting(first.run.err, "scene " + std::to_string(n) + " frame ")[0]);
+    }
+    const RunResult r = real.finish(60);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> scene = lines_starting(r.err, "scene ");
+    ASSERT_EQ(scene, lines_starting(first.run.err, "scene 3 frame ")) << r.err;
+    long frame = 0;
+    ASSERT_EQ(std::sscanf(scene[0].c_str(), "scene 3 frame %ld", &frame), 1);
+    for (long f = frame; f < frame + 3; ++f) EXPECT_TRUE(fs::exists(dump + frame_name(f))) << f;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dump), {}), 3);
+    fs::remove_all(fs::path(dump).parent_path());
 }
 
-TEST(WholeShow, EveryCueAndLoadAt30HzIn480Lines) {
-    // Two ticks fall in some frames here; a 3D phase may end a tick past its position.
-    expect_every_scene_on_its_cue(play({"--mode", "480", "--refresh", "30"}));
+TEST(WholeShow, RefusesSceneNumbersOutsideTheShow) {
+    for (const char* bad : {"0", "43", "-1", "5x", ""}) {
+        const RunResult r = run_program({"--headless", "--scene", bad}, 20);
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.err.find("--scene takes a scene number from 1 to 42"), std::string::npos)
+            << bad;
+        EXPECT_NE(r.err.find("usage:"), std::string::npos) << bad;
+    }
+    EXPECT_EQ(run_program({"--headless", "--scene"}, 20).status, 2);
 }

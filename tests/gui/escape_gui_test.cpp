@@ -1,13 +1,12 @@
-// Escape during the show, in a window on the virtual clock so that the late scenes are reached in
-// seconds. xdotool delivers keys whenever the X server gets round to it, so the program is held
-// still while the key travels: its stderr is a pipe that we fill from our side, which stops it at
-// its next trace line. Let go with the key already waiting in its connection, it must present
-// exactly the one frame it was about to draw, see the key in the pump after that frame, shut
-// down and end with status 0.
+// Escape during the show, in a window on the virtual clock (late scenes in seconds). The key
+// travels at the X server's pace, so the program is held still meanwhile: its stderr is a pipe we
+// fill, which stops it at its next trace line. Let go with the key waiting, it must present the
+// one frame it was about to draw, see the key in the pump after it and end with status 0.
 #include <poll.h>
 #include <sys/syscall.h>
 
 #include <optional>
+#include <utility>
 
 #include "tests/gui/x_display.h"
 
@@ -35,8 +34,7 @@ class TracedProgram {
         program_.reset(); // killed if still running
         for (int fd : {filler_, read_}) ::close(fd);
     }
-    // The next line the program wrote (the empty lines of our filling skipped); none at the end
-    // of its output or at the deadline.
+    // The next line the program wrote but our filling; none at its end or at the deadline.
     std::optional<std::string> next_line(Clock::time_point deadline) {
         for (size_t end;;) {
             while ((end = pending_.find('\n')) != std::string::npos) {
@@ -61,8 +59,7 @@ class TracedProgram {
     void fill() {
         for (size_t size = 4096; size > 0; size /= 2) {
             const std::string newlines(size, '\n');
-            while (::write(filler_, newlines.data(), size) == static_cast<ssize_t>(size)) {
-            }
+            while (::write(filler_, newlines.data(), size) == ssize_t(size)) continue;
         }
     }
 
@@ -81,10 +78,8 @@ class TracedProgram {
     // Lets the program write on (our write end goes, the filling is read away), reads the rest
     // of the output and waits for the end; the exit status, -1 when killed.
     int finish(Clock::time_point deadline) {
-        ::close(filler_);
-        filler_ = -1;
-        while (next_line(deadline)) {
-        }
+        ::close(std::exchange(filler_, -1));
+        while (next_line(deadline)) continue;
         return program_->finish(std::chrono::duration<double>(deadline - Clock::now()).count())
             .status;
     }
@@ -93,8 +88,7 @@ class TracedProgram {
 
   private:
     std::optional<Program> program_;
-    int read_ = -1;
-    int filler_ = -1;
+    int read_ = -1, filler_ = -1;
     std::string pending_, lines_;
 };
 
@@ -116,9 +110,8 @@ class EscapeGui : public GuiTest {
     // Runs the show until the trace reaches `before`, holds the program at its next trace line,
     // which must be `at`, presses Escape and lets it go.
     void escape_at(Moment before, Moment at) {
-        // 20 Hz: a third of the frames of 60 for the same show time (the scroller's text moves
-        // by the frame and takes as many either way), so scene 41 comes in well under a minute
-        // even on a busy machine.
+        // 20 Hz: a third of the frames of 60 (the scroller takes as many either way), so scene
+        // 41 comes in well under a minute even on a busy machine.
         TracedProgram p({"--mode", "400", "--window", "--clock", "virtual", "--refresh", "20",
                          "--trace", "--stats"});
         const Clock::time_point deadline =
@@ -133,13 +126,10 @@ class EscapeGui : public GuiTest {
         p.fill();
         ASSERT_TRUE(p.held(deadline)) << "the program did not stop at its next trace line:\n"
                                       << p.output();
-        const long window = find_window(show_window, 5);
-        ASSERT_NE(window, 0) << "no show window";
+        ASSERT_NE(focus_window(show_window, 5), 0) << "no show window";
         screenshot("escape-" + std::to_string(at.first) + "-" + std::to_string(at.second));
-        x_command("xdotool windowfocus --sync " + std::to_string(window));
         key("Escape");
-        // Once the X server has answered a later request it has passed the key on; the rest is
-        // the socket's.
+        // Once the X server has answered a later request it has passed the key on.
         x_command("xdotool getwindowfocus");
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         EXPECT_TRUE(p.held(Clock::now())) << "still held while the key travelled";
@@ -159,7 +149,7 @@ class EscapeGui : public GuiTest {
                                         << p.output();
         EXPECT_EQ(p.output().find("StopSong"), std::string::npos) << "the music stopped";
         EXPECT_EQ(p.output().find("FreeSong"), std::string::npos) << "and was freed";
-        EXPECT_FALSE(window_exists(show_window)) << "the window is gone";
+        EXPECT_EQ(find_window(show_window, 0), 0) << "the window is gone";
         ASSERT_TRUE(frames && last) << "shutdown printed the figures:\n" << p.output();
         EXPECT_EQ(*frames, *last + 1) << "the key was waiting before frame " << *last
                                       << " was drawn, so the pump after it ends the show";

@@ -1,5 +1,5 @@
 // The viewer's keys and the pacing in a window under the X server (which has no vsync): 60 Hz
-// and --fps pacing, Alt+Enter, F12, and the pause.
+// and --fps pacing, F12, and the pause (Alt+Enter is tried in tests/gui/shell_gui_test.cpp).
 #include <regex>
 
 #include "tests/gui/x_display.h"
@@ -7,14 +7,6 @@
 using namespace vantrose::test_support;
 
 namespace {
-
-// The show's window, focused for the keys.
-long focused_show_window(Program& p) {
-    const long window = find_window(show_window);
-    if (window == 0) ADD_FAILURE() << "no show window: " << p.finish(0).err;
-    x_command("xdotool windowfocus --sync " + std::to_string(window));
-    return window;
-}
 
 using KeysGui = GuiTest;
 
@@ -40,43 +32,11 @@ TEST_F(KeysGui, FramesArePacedAt60HzOrTheFpsAskedFor) {
     }
 }
 
-TEST_F(KeysGui, AltEnterFillsTheScreenAndComesBackWhileTheShowGoesOn) {
-    Program p({"--window", "--mode", "400", "--stats"});
-    const long window = focused_show_window(p);
-    ASSERT_NE(window, 0);
-    const auto shape = [window] {
-        const Geometry g = geometry(window);
-        return std::tuple(g.w, g.h, g.name);
-    };
-    const std::tuple in_window(640, 400, std::string("Quorv! - Vantrose"));
-    EXPECT_EQ(shape(), in_window);
-    key("alt+Return");
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    // The full-screen window has its own caption.
-    EXPECT_EQ(shape(), std::tuple(geometry(0).w, geometry(0).h, std::string("Test")));
-    const Image shot = screenshot("alt-enter-full-screen");
-    // The 16:10 picture across the whole width, centred, black above and below.
-    const int height = shot.w * 10 / 16, top = (shot.h - height) / 2;
-    EXPECT_GT(lit(shot, {0, top, shot.w, height, ""}, 9), (height / 9) * (shot.w / 9) / 2)
-        << "the picture fills the width";
-    EXPECT_EQ(lit(shot, {0, top - 1, top > 0 ? shot.w : 0, 1, ""}, 1), 0) << "black above";
-    EXPECT_EQ(lit(shot, {0, top + height, top > 0 ? shot.w : 0, 1, ""}, 1), 0) << "black below";
-
-    key("alt+Return");
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    EXPECT_EQ(shape(), in_window);
-    ASSERT_TRUE(p.running()) << "the show goes on";
-    key("Escape");
-    const RunResult r = p.finish(15);
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_GT(figure(r.err, "frames (\\d+)"), 60 * 1.5) << "frames all along: " << r.err;
-}
-
 TEST_F(KeysGui, F12WritesThePresentedFrameAsTheDumpHasIt) {
     // The program writes into its current folder.
     const std::string dir = scratch("f12");
     Program p(Launch{{"--window", "--mode", "400", "--dump", "dump"}, {}, {}, dir});
-    ASSERT_NE(focused_show_window(p), 0);
+    ASSERT_NE(focus_window(show_window), 0) << p.finish(0).err;
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     key("F12");
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -101,7 +61,7 @@ TEST_F(KeysGui, SpaceHoldsThePictureAndTheShowKeepsItsCues) {
     std::vector<std::string> args = {"--mode", "400",     "--clock", "virtual", "--refresh",
                                      "4",      "--trace", "--stats", "--window"};
     Program p(args);
-    ASSERT_NE(focused_show_window(p), 0);
+    ASSERT_NE(focus_window(show_window), 0) << p.finish(0).err;
     key("space");
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const Image a = screenshot("paused-a");

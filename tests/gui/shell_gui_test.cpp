@@ -1,5 +1,5 @@
 // The real program's windows under the X server that ./test starts: the mode dialog, the About
-// box and the show, driven with xdotool; screenshots are kept in gui-artefacts/ of the build.
+// box, the show and its window destroyed from outside; screenshots go to gui-artefacts/.
 #include "shell/dialogs.h"
 #include "tests/gui/x_display.h"
 
@@ -21,7 +21,8 @@ class ShellGui : public GuiTest {
     int client_y(const Geometry& g, int y) const { return g.y + dialog_frame + dialog_caption + y; }
     void click_button(const Geometry& g, DialogRect units) {
         const DialogRect r = dialog_to_pixels(units, base_);
-        click(client_x(g, r.x + r.w / 2), client_y(g, r.y + r.h / 2));
+        x_command("xdotool mousemove " + std::to_string(client_x(g, r.x + r.w / 2)) + " " +
+                  std::to_string(client_y(g, r.y + r.h / 2)) + " click 1");
     }
     // The size a dialog's window has for its client area in dialog units.
     void expect_window_for(const Geometry& g, DialogRect units) {
@@ -71,18 +72,17 @@ TEST_F(ShellGui, ModeDialogAndAboutBoxLookAsLaidOutAndCloseAsTheyShould) {
         expect_window_for(a, about_dialog_units);
         by_key ? key("Escape") : click_button(a, about_dialog_ok);
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
-        EXPECT_FALSE(window_exists("^About$"));
-        EXPECT_TRUE(window_exists(mode_dialog)) << "only the About box closes";
+        EXPECT_EQ(find_window("^About$", 0), 0);
+        EXPECT_NE(find_window(mode_dialog, 0), 0) << "only the About box closes";
     }
     click_button(g, mode_dialog_buttons[3]); // "Exit"
     const RunResult r = p.finish(15);
-    ASSERT_FALSE(r.timed_out);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err.find("frames"), std::string::npos) << "no show ran: " << r.err;
-    EXPECT_FALSE(window_exists(show_window));
+    EXPECT_EQ(find_window(show_window, 0), 0);
 }
 
-TEST_F(ShellGui, ModeButtonsGiveA640x400WindowAndA640x480FullScreenShow) {
+TEST_F(ShellGui, ModeButtonsGiveA640x400WindowAltEnterFillsTheScreenAndA640x480FullScreenShow) {
     for (const bool full_screen : {false, true}) {
         std::vector<std::string> args{"--stats"};
         if (!full_screen) args.push_back("--window");
@@ -98,7 +98,7 @@ TEST_F(ShellGui, ModeButtonsGiveA640x400WindowAndA640x480FullScreenShow) {
         const std::string title = full_screen ? "^Test$" : show_window;
         const long window = find_window(title);
         ASSERT_NE(window, 0) << "no show window";
-        EXPECT_FALSE(window_exists(mode_dialog));
+        EXPECT_EQ(find_window(mode_dialog, 0), 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         const Geometry show = geometry(window);
         const Image shot = screenshot(full_screen ? "show-640x480-full-screen" : "show-640x400");
@@ -113,14 +113,52 @@ TEST_F(ShellGui, ModeButtonsGiveA640x400WindowAndA640x480FullScreenShow) {
         } else {
             EXPECT_EQ(std::pair(show.w, show.h), std::pair(640, 400));
             EXPECT_GT(lit(shot, show, 7), 100) << "frames reach the window";
+            // Alt+Enter: the 16:10 picture across the whole screen's width, centred, black above
+            // and below, under the full-screen window's own caption; again: back to the window.
+            x_command("xdotool windowfocus --sync " + std::to_string(window));
+            const auto shape = [window] {
+                const Geometry s = geometry(window);
+                return std::tuple(s.w, s.h, s.name);
+            };
+            key("alt+Return");
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            EXPECT_EQ(shape(), std::tuple(geometry(0).w, geometry(0).h, std::string("Test")));
+            const Image wide = screenshot("alt-enter-full-screen");
+            const int height = wide.w * 10 / 16, top = (wide.h - height) / 2, w = wide.w;
+            EXPECT_GT(lit(wide, {0, top, w, height, ""}, 9), (height / 9) * (w / 9) / 2);
+            EXPECT_EQ(lit(wide, {0, top - 1, top > 0 ? w : 0, 1, ""}, 1), 0) << "black above";
+            EXPECT_EQ(lit(wide, {0, top + height, top > 0 ? w : 0, 1, ""}, 1), 0) << "and below";
+            key("alt+Return");
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            EXPECT_EQ(shape(), std::tuple(640, 400, std::string("Quorv! - Vantrose")));
         }
-        ASSERT_TRUE(p.running());
+        ASSERT_TRUE(p.running()) << "the show goes on";
         x_command("xdotool windowfocus --sync " + std::to_string(window));
         key("Escape");
         const RunResult r = p.finish(15);
-        ASSERT_FALSE(r.timed_out);
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_NE(r.err.find("frames "), std::string::npos) << "shutdown ran: " << r.err;
-        EXPECT_FALSE(window_exists(title));
+        const size_t frames = r.err.find("\nframes ");
+        ASSERT_NE(frames, std::string::npos) << "shutdown ran: " << r.err;
+        EXPECT_GT(std::stol(r.err.substr(frames + 8)), 90) << "frames all along: " << r.err;
+        EXPECT_EQ(find_window(title, 0), 0);
     }
+}
+
+// A destroyed window ends the show with its message and status 2, never an abort.
+TEST_F(ShellGui, WindowDestroyedFromOutsideEndsWithStatusTwoNamingTheDisplay) {
+    const std::string dir = make_data_dir("gui-closed", 64);
+    Program p({"--mode", "400", "--window", "--trace", "--data", dir});
+    // Scene 1 starts once the window is shown and the timer runs.
+    ASSERT_TRUE(p.wait_for_err("scene 1 ", 30)) << p.finish(0).err;
+    const long window = find_window(show_window);
+    ASSERT_NE(window, 0) << "no show window: " << p.finish(0).err;
+    x_command("xdotool windowclose " + std::to_string(window));
+    const RunResult r = p.finish(20);
+    fs::remove_all(dir);
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find(std::string("display ") + std::getenv("DISPLAY")), std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("terminate called"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("X Error of failed request"), std::string::npos) << r.err;
+    EXPECT_EQ(find_window(show_window, 0), 0) << "the window is gone";
 }

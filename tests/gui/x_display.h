@@ -35,10 +35,6 @@ inline long find_window(const std::string& name, double seconds = 15) {
     return 0;
 }
 
-inline bool window_exists(const std::string& name) {
-    return find_window(name, 0) != 0;
-}
-
 // Place, size and name of a window (0: the root) as xwininfo reports them.
 struct Geometry {
     int x = 0, y = 0, w = 0, h = 0;
@@ -60,9 +56,13 @@ inline Geometry geometry(long window) {
     return g;
 }
 
-inline void click(int x, int y) {
-    x_command("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+// The window, given the focus for the keys; 0 when none shows up in time.
+inline long focus_window(const std::string& name, double seconds = 15) {
+    const long window = find_window(name, seconds);
+    if (window) x_command("xdotool windowfocus --sync " + std::to_string(window));
+    return window;
 }
+
 inline void key(const std::string& name) {
     x_command("xdotool key " + name);
 }
@@ -98,9 +98,7 @@ class GuiTest : public ::testing::Test {
         // Under the tsan preset: the GL driver's own threads are not ours to judge.
         ::setenv("TSAN_OPTIONS", "suppressions=" VANTROSE_SOURCE_DIR "/tests/tsan.supp", 0);
     }
-    void TearDown() override {
-        if (lock_ >= 0) ::close(lock_);
-    }
+    void TearDown() override { ::close(lock_); }
     int lock_ = -1;
 };
 
