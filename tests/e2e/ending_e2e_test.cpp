@@ -1,5 +1,6 @@
-// How a headless show on the real clock ends early: every way out stops the timer thread first
-// and ends with its own message and status, never with an abort.
+// How a show on the real clock ends early, headless and in a window (where there is a display):
+// every way out stops the timer thread first and ends with its own message and status, never
+// with an abort.
 #include <gtest/gtest.h>
 
 #include "tests/e2e/run_program.h"
@@ -10,9 +11,14 @@ namespace {
 
 // The show on the real clock with the data of `dir`, given `signal` once `text` is on stderr
 // (or when it ends); `before` runs then, and the text must come.
+bool windowed = false;
+const std::vector<bool> ways = {false, std::getenv("DISPLAY") != nullptr};
+
 RunResult end_show(const std::string& dir, const std::string& text, int signal = 0,
                    void (*before)(const std::string&) = nullptr) {
-    Program p({"--headless", "--clock", "real", "--trace", "--stats", "--data", dir});
+    Program p(windowed
+                  ? Launch{{"--mode", "400", "--window", "--trace", "--stats", "--data", dir}}
+                  : Launch{{"--headless", "--clock", "real", "--trace", "--stats", "--data", dir}});
     EXPECT_TRUE(p.wait_for_err(text, 60)) << text;
     if (before) before(dir);
     if (signal) p.signal(signal);
@@ -37,36 +43,46 @@ void damage_entry_0(const std::string& dir) {
 } // namespace
 
 TEST(EndingE2e, DamagedEntryLoadedMidShowEndsWithTheArchiveMessage) {
-    // Entry 0 is loaded as the first effect scene starts, seconds after the timer.
-    const std::string dir = make_data_dir("ending-damaged", 16);
-    damage_entry_0(dir);
-    const RunResult r = end_show(dir, "scene 2 ");
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.out, dir + "/vantrose.dat: entry 0 decodes to 307200 bytes, more than the 65536 "
-                           "bytes of its destination\n");
-    EXPECT_NE(r.err.find("the damaged file is " + dir + "/vantrose.dat; run with --data DIR"),
-              std::string::npos)
-        << r.err;
+    for (bool w : ways) {
+        windowed = w;
+        // Entry 0 is loaded as the first effect scene starts, seconds after the timer.
+        const std::string dir = make_data_dir("ending-damaged", 16);
+        damage_entry_0(dir);
+        const RunResult r = end_show(dir, "scene 2 ");
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(r.out, dir +
+                             "/vantrose.dat: entry 0 decodes to 307200 bytes, more than the 65536 "
+                             "bytes of its destination\n");
+        EXPECT_NE(r.err.find("the damaged file is " + dir + "/vantrose.dat; run with --data DIR"),
+                  std::string::npos)
+            << r.err;
+    }
 }
 
 TEST(EndingE2e, ArchiveRemovedMidShowEndsWithStatusOne) {
-    const std::string dir = make_data_dir("ending-removed", 64);
-    const RunResult r =
-        end_show(dir, "scene 1 ", 0, [](const std::string& d) { fs::remove(d + "/vantrose.dat"); });
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.out, "Overlay file not found, terminating...\n");
-    EXPECT_NE(r.err.find("no file at " + dir + "/vantrose.dat"), std::string::npos) << r.err;
+    for (bool w : ways) {
+        windowed = w;
+        const std::string dir = make_data_dir("ending-removed", 64);
+        const RunResult r = end_show(dir, "scene 1 ", 0,
+                                     [](const std::string& d) { fs::remove(d + "/vantrose.dat"); });
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(r.out, "Overlay file not found, terminating...\n");
+        EXPECT_NE(r.err.find("no file at " + dir + "/vantrose.dat"), std::string::npos) << r.err;
+    }
 }
 
 // In the first 3D scene's first phase (the model slides in for 5 s of ticks), and the opening.
 TEST(EndingE2e, InterruptAndTerminateEndLikeAQuitInA3DSceneOrTheOpening) {
-    for (const auto& [rows, text, number] :
-         {std::tuple(4, "\nphase 1 ", SIGTERM), std::tuple(0, "scene 1 ", SIGINT)}) {
-        const RunResult r = end_show(make_data_dir("ending-signal", rows), text, number);
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_NE(r.err.find("\nframes "), std::string::npos) << "shutdown ran:\n" << r.err;
-        EXPECT_EQ(r.err.find("scene 22 "), std::string::npos) << "ended within the scene:\n"
-                                                              << r.err;
+    for (bool w : ways) {
+        windowed = w;
+        for (const auto& [rows, text, number] :
+             {std::tuple(4, "\nphase 1 ", SIGTERM), std::tuple(0, "scene 1 ", SIGINT)}) {
+            const RunResult r = end_show(make_data_dir("ending-signal", rows), text, number);
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_NE(r.err.find("\nframes "), std::string::npos) << "shutdown ran:\n" << r.err;
+            EXPECT_EQ(r.err.find("scene 22 "), std::string::npos) << "ended within the scene:\n"
+                                                                  << r.err;
+        }
     }
 }
 
