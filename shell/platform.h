@@ -37,14 +37,15 @@ class Platform {
     // A message box with an OK button (the text also goes to stderr, written by the caller).
     virtual void message_box(const char* caption, const char* text) = 0;
 
-    // Audio output at 44100 Hz stereo, 16-bit; false when no device opens.
-    virtual bool open_audio(AudioFill fill) = 0;
-    virtual void start_audio() = 0;
-    virtual void pause_audio() = 0;
+    // Audio output at 44100 Hz stereo, 16-bit; false when no device opens. A backend without a
+    // device (headless, the page, which takes its sound frame by frame) keeps these defaults.
+    virtual bool open_audio(AudioFill) { return false; }
+    virtual void start_audio() {}
+    virtual void pause_audio() {}
     // Keeps the fill routine from running between lock and unlock.
-    virtual void lock_audio() = 0;
-    virtual void unlock_audio() = 0;
-    virtual void close_audio() = 0;
+    virtual void lock_audio() {}
+    virtual void unlock_audio() {}
+    virtual void close_audio() {}
     // Frames sent to the device and not yet heard, read right after a fill: the fill's own
     // buffer and the device's latency.
     virtual uint32_t audio_queued_frames() { return 0; }

@@ -20,12 +20,6 @@ class HeadlessPlatform final : public Platform {
     void present(const uint8_t*, int) override {}
     void pump_events() override {}
     void message_box(const char*, const char*) override {}
-    bool open_audio(AudioFill) override { return false; }
-    void start_audio() override {}
-    void pause_audio() override {}
-    void lock_audio() override {}
-    void unlock_audio() override {}
-    void close_audio() override {}
 };
 
 } // namespace

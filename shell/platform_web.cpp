@@ -88,13 +88,6 @@ class WebPlatform final : public Platform {
     void message_box(const char* caption, const char* text) override {
         page_message(caption, text);
     }
-    // The sound is rendered on the virtual clock and handed over frame by frame (queue_audio).
-    bool open_audio(AudioFill) override { return false; }
-    void start_audio() override {}
-    void pause_audio() override {}
-    void lock_audio() override {}
-    void unlock_audio() override {}
-    void close_audio() override {}
 };
 
 } // namespace
