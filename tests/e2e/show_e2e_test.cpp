@@ -153,11 +153,12 @@ void expect_positions_end_the_3d_phases(const Show& show) {
 } // namespace
 
 // The 30 Hz show and the jumps run beside the 60 Hz one: into the first layered rotozoom (state
-// and palettes carried), the first 3D scene and the last. A short jump on the real clock skips on
-// the virtual one all the same, and dumps and counts only the frames shown.
+// and palettes carried), the first 3D scene and the last. Each jump is a second run that must draw
+// the same frames from there on. A short jump on the real clock skips on the virtual one all the
+// same, and dumps and counts only the frames shown.
 TEST(WholeShow, EveryCueLoadAndPhaseAt60And30HzTheSameFramesOnEveryRunAndFromAnyScene) {
     const std::string dump = scratch("scene-jump") + "/frames";
-    Program whole(show_args({"--mode", "400"})), again(show_args({"--mode", "400"})),
+    Program whole(show_args({"--mode", "400"})),
         real({"--headless", "--mode", "400", "--trace", "--clock", "real", "--scene", "3",
               "--frames", "3", "--dump", dump});
     // Two ticks fall in some frames at 30 Hz; a 3D phase may end a tick past its position.
@@ -173,7 +174,6 @@ TEST(WholeShow, EveryCueLoadAndPhaseAt60And30HzTheSameFramesOnEveryRunAndFromAny
     expect_positions_end_the_3d_phases(first);
     const std::vector<std::string> checksums = lines_starting(first.run.err, "checksum scene ");
     ASSERT_EQ(checksums.size(), 42u);
-    EXPECT_EQ(lines_starting(again.finish(600).err, "checksum scene "), checksums);
     for (const int n : jumps) {
         SCOPED_TRACE("--scene " + std::to_string(n));
         const RunResult r = jumped.front().finish(600);
