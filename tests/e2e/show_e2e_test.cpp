@@ -152,9 +152,9 @@ void expect_positions_end_the_3d_phases(const Show& show) {
 
 } // namespace
 
-// The 30 Hz show and the jumps run beside the 60 Hz one: into the first layered rotozoom (state
-// and palettes carried), the first 3D scene and the last. Each jump is a second run that must draw
-// the same frames from there on. A short jump on the real clock skips on the virtual one all the
+// The 30 Hz show and the jumps run beside the 60 Hz one; each jump, a second run, must draw the
+// same frames from there on: into the first layered rotozoom (state and palettes carried), the
+// first 3D scene and the last. A short jump on the real clock skips on the virtual one all the
 // same, and dumps and counts only the frames shown.
 TEST(WholeShow, EveryCueLoadAndPhaseAt60And30HzTheSameFramesOnEveryRunAndFromAnyScene) {
     const std::string dump = scratch("scene-jump") + "/frames";
