@@ -1,8 +1,6 @@
-// X server helpers for the window tests: xdotool, window lookup, screenshots, and the fixture
-// that lets one window test at a time use the shared display.
+// X server helpers for the window tests: xdotool, window lookup, screenshots, and their fixture.
 #pragma once
 #include <gtest/gtest.h>
-#include <sys/file.h>
 
 #include <cctype>
 
@@ -83,23 +81,16 @@ inline Image screenshot(const std::string& name) {
     return read_png(png);
 }
 
-// Input goes to whoever has the focus, so window tests take turns on the display: each holds
-// a lock named for it.
+// ctest runs the window tests one at a time (RESOURCE_LOCK): input goes to whoever has the focus.
 class GuiTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* display = std::getenv("DISPLAY");
-        if (!display) GTEST_SKIP() << "no X server (./test starts one)";
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X server (./test starts one)";
         ASSERT_EQ(shell("which xdotool xwininfo import | wc -l"), "3\n")
             << "xdotool, xwininfo and ImageMagick drive these tests (scripts/setup.sh)";
-        lock_ = ::open(("/tmp/vantrose-gui" + std::string(display) + ".lock").c_str(),
-                       O_CREAT | O_RDWR | O_CLOEXEC, 0666);
-        ASSERT_TRUE(lock_ >= 0 && ::flock(lock_, LOCK_EX) == 0);
         // Under the tsan preset: the GL driver's own threads are not ours to judge.
         ::setenv("TSAN_OPTIONS", "suppressions=" VANTROSE_SOURCE_DIR "/tests/tsan.supp", 0);
     }
-    void TearDown() override { ::close(lock_); }
-    int lock_ = -1;
 };
 
 } // namespace vantrose::test_support
