@@ -36,7 +36,7 @@ bool has_integer_corner(uint32_t vertex) {
     return has_int32_trunc(p.sx) && has_int32_trunc(p.sy);
 }
 
-TriangleCorner triangle_corner(const Corner& p, uint32_t vertex) {
+EdgePoint edge_point(const Corner& p, uint32_t vertex) {
     const WorldVertex& w = world_vertices[vertex];
     const uint32_t intensity =
         static_cast<uint32_t>(trunc_to_int32(vertex_lights[vertex].intensity)) & 255u;
@@ -131,8 +131,7 @@ void draw_faces() {
         if (!has_integer_corner(f.a) || !has_integer_corner(f.b) || !has_integer_corner(f.c))
             continue;
 
-        const TriangleCorner pa = triangle_corner(a, f.a), pb = triangle_corner(b, f.b),
-                             pc = triangle_corner(c, f.c);
+        const EdgePoint pa = edge_point(a, f.a), pb = edge_point(b, f.b), pc = edge_point(c, f.c);
         const int64_t d_ab = row_span(a.y, b.y), d_bc = row_span(b.y, c.y),
                       d_ca = row_span(c.y, a.y);
         // The tallest edge first: it fills table A on its own.

@@ -36,13 +36,9 @@ void walk_edge(const EdgePoint& a, const EdgePoint& b);
 void fill_spans(int32_t texture);
 
 // One face as lighting and dispatch hand it to the rasteriser. The corners are in walk order:
-// the edge from corner 0 to corner 1 is the tallest. s and t become the edges' u and v.
-struct TriangleCorner {
-    int32_t x, y;
-    int32_t intensity, s, t; // 16.16
-};
+// the edge from corner 0 to corner 1 is the tallest; their u and v are the texture's s and t.
 struct TriangleSetup {
-    TriangleCorner corner[3];
+    EdgePoint corner[3];
     int32_t texture;
 };
 // Resets the edge tables, walks the edges 0 to 1, 1 to 2 and 2 to 0, fills the spans.

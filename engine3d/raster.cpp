@@ -210,11 +210,7 @@ void fill_spans(int32_t texture) {
 }
 
 void draw_triangle(const TriangleSetup& face) {
-    EdgePoint ends[3];
-    for (int k = 0; k < 3; ++k) {
-        const TriangleCorner& c = face.corner[k];
-        ends[k] = {c.x, c.y, c.intensity, c.s, c.t};
-    }
+    const EdgePoint* ends = face.corner;
     reset_edge_tables();
     walk_edge(ends[0], ends[1]);
     walk_edge(ends[1], ends[2]);

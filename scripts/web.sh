@@ -4,7 +4,6 @@
 # ~/.cache/vantrose).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# emcc's optimiser runs on node and needs Debian's acorn, which other node builds do not find.
-export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+# The web preset gives emcc NODE_PATH: its optimiser runs on node and needs Debian's acorn.
 cmake --preset web >/dev/null
 cmake --build --preset web

@@ -30,11 +30,11 @@ bool timer_running = false;
 uint64_t timer_start_frame = 0;
 bool music_running = false;
 std::vector<int16_t> frame_audio;
+using Steady = std::chrono::steady_clock;
 bool skipping = false;
 uint64_t skipped = 0;
-std::chrono::steady_clock::time_point skip_start;
+Steady::time_point skip_start;
 
-using Steady = std::chrono::steady_clock;
 // The frame schedule: frame k of the current run of paced frames is due at start + k / rate.
 uint32_t schedule_rate = 0;
 Steady::time_point schedule_start;
@@ -94,7 +94,7 @@ uint64_t skipped_frames() {
 
 void begin_scene_skip() {
     skipping = true;
-    skip_start = std::chrono::steady_clock::now();
+    skip_start = Steady::now();
 }
 
 void scene_skip_reached(int scene) {
@@ -113,8 +113,7 @@ void scene_skip_reached(int scene) {
     }
     skipping = false;
     skipped = presented;
-    const double wall =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - skip_start).count();
+    const double wall = std::chrono::duration<double>(Steady::now() - skip_start).count();
     std::fprintf(stderr,
                  "%svantrose: skipped to scene %d, %" PRIu64 ":%02" PRIu64
                  " into the show (%" PRIu64 " frames), in %.1f s\n",
@@ -182,7 +181,7 @@ void print_pacing_stats() {
         std::fprintf(stderr, "display refresh %d Hz, presents %s\n", refresh, presents);
     else
         std::fprintf(stderr, "display refresh unknown, presents %s\n", presents);
-    const uint32_t rate = options.fps != 0 ? options.fps : options.fps_display ? 0 : paced_rate();
+    const uint32_t rate = paced_rate();
     if (rate != 0)
         std::fprintf(stderr, "paced rate %u Hz\n", rate);
     else

@@ -59,6 +59,12 @@ Mark history[history_size];
 uint64_t marks = 0;
 uint64_t device_sent = 0;
 
+// Marks where the module stands once `device_sent` frames have gone to the device.
+void mark_position() {
+    history[marks++ % history_size] = {device_sent, openmpt_module_get_current_order(song),
+                                       openmpt_module_get_current_row(song)};
+}
+
 uint32_t u16(const std::vector<uint8_t>& d, size_t at) {
     return d[at] | d[at + 1] << 8;
 }
@@ -149,10 +155,7 @@ void device_fill(int16_t* samples, size_t frames) {
         const bool moving = render_module(samples + 2 * done, n);
         done += n;
         device_sent += n;
-        if (moving) {
-            history[marks++ % history_size] = {device_sent, openmpt_module_get_current_order(song),
-                                               openmpt_module_get_current_row(song)};
-        }
+        if (moving) mark_position();
     }
     const uint64_t queued = platform->audio_queued_frames();
     const uint64_t heard = device_sent > queued ? device_sent - queued : 0;
@@ -277,8 +280,7 @@ void play_music() {
         // Until its first slice is heard the device plays where the module stands now: its
         // start, or where a scene skip left it.
         platform->lock_audio();
-        history[marks++ % history_size] = {device_sent, openmpt_module_get_current_order(song),
-                                           openmpt_module_get_current_row(song)};
+        mark_position();
         platform->unlock_audio();
         platform->start_audio();
         break;

@@ -131,12 +131,9 @@ class SdlPlatform final : public Platform {
     }
 
     void release_display() override {
-        if (prescaled_) SDL_DestroyTexture(prescaled_);
-        if (texture_) SDL_DestroyTexture(texture_);
+        drop_textures();
         if (renderer_) SDL_DestroyRenderer(renderer_);
         if (main_window) SDL_DestroyWindow(main_window);
-        prescaled_ = nullptr;
-        texture_ = nullptr;
         renderer_ = nullptr;
         main_window = nullptr;
     }
@@ -294,10 +291,7 @@ class SdlPlatform final : public Platform {
             break;
         case SDL_RENDER_DEVICE_RESET:
             // The surface is lost: restore it; this frame is not shown again.
-            if (prescaled_) SDL_DestroyTexture(prescaled_);
-            if (texture_) SDL_DestroyTexture(texture_);
-            prescaled_ = texture_ = nullptr;
-            scaled_for_ = {};
+            drop_textures();
             if (renderer_) create_surface(height_);
             break;
         default:
@@ -372,6 +366,14 @@ class SdlPlatform final : public Platform {
         SDL_SetWindowTitle(main_window, title());
         read_refresh();
         if (paused_) present_again();
+    }
+
+    // The frame and its enlargement go; the scaling is worked out afresh for the next ones.
+    void drop_textures() {
+        if (prescaled_) SDL_DestroyTexture(prescaled_);
+        if (texture_) SDL_DestroyTexture(texture_);
+        prescaled_ = texture_ = nullptr;
+        scaled_for_ = {};
     }
 
     void read_refresh() {
