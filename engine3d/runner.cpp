@@ -3,7 +3,7 @@
 #include "engine3d/model.h"
 #include "shell/display.h"
 #include "shell/music.h"
-#include "shell/trace.h"
+#include "capture/trace.h"
 
 namespace vantrose {
 

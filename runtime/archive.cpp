@@ -11,7 +11,7 @@
 
 #include "runtime/shared_byte.h"
 #include "shell/startup.h"
-#include "shell/trace.h"
+#include "capture/trace.h"
 
 namespace vantrose {
 

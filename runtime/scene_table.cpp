@@ -18,7 +18,7 @@
 #include "shell/display.h"
 #include "shell/music.h"
 #include "shell/timer.h"
-#include "shell/trace.h"
+#include "capture/trace.h"
 
 namespace vantrose {
 

@@ -13,11 +13,11 @@
 #include "shell/music.h"
 #include "shell/music_render.h"
 #include "shell/options.h"
-#include "shell/platform.h"
+#include "platform/platform.h"
 #include "shell/startup.h"
-#include "shell/stats.h"
+#include "capture/stats.h"
 #include "shell/timer.h"
-#include "shell/trace.h"
+#include "capture/trace.h"
 
 namespace vantrose {
 

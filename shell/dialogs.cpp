@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "resources/resources.h"
-#include "shell/platform.h"
+#include "platform/platform.h"
 #include "shell/startup.h"
 
 namespace vantrose {

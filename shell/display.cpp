@@ -8,10 +8,10 @@
 #include "resources/resources.h"
 #include "runtime/buffers.h"
 #include "shell/clock.h"
-#include "shell/platform.h"
+#include "platform/platform.h"
 #include "shell/startup.h"
-#include "shell/stats.h"
-#include "shell/trace.h"
+#include "capture/stats.h"
+#include "capture/trace.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>

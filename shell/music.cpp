@@ -15,7 +15,7 @@
 #include "shell/clock.h"
 #include "shell/music_render.h"
 #include "shell/options.h"
-#include "shell/platform.h"
+#include "platform/platform.h"
 #include "shell/startup.h"
 
 namespace vantrose {

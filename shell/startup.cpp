@@ -21,9 +21,9 @@
 #include "shell/music.h"
 #include "shell/music_render.h"
 #include "shell/options.h"
-#include "shell/platform.h"
-#include "shell/recorder.h"
-#include "shell/stats.h"
+#include "platform/platform.h"
+#include "capture/recorder.h"
+#include "capture/stats.h"
 #include "shell/timer.h"
 
 namespace vantrose {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "shell/platform.h"
+#include "platform/platform.h"
 
 namespace vantrose::test_support {
 

@@ -13,7 +13,7 @@
 #include "shell/music.h"
 #include "shell/music_render.h"
 #include "shell/options.h"
-#include "shell/platform.h"
+#include "platform/platform.h"
 #include "tests/shell/fake_platform.h"
 #include "tests/shell/tiny_s3m.h"
 

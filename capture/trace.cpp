@@ -1,4 +1,4 @@
-#include "shell/trace.h"
+#include "capture/trace.h"
 
 #include <chrono>
 #include <cinttypes>
@@ -11,7 +11,7 @@
 #include "shell/display.h"
 #include "shell/music.h"
 #include "shell/options.h"
-#include "shell/stats.h"
+#include "capture/stats.h"
 #include "shell/timer.h"
 
 namespace vantrose {

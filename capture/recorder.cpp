@@ -1,4 +1,4 @@
-#include "shell/recorder.h"
+#include "capture/recorder.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -25,9 +25,9 @@
 #include "shell/display.h"
 #include "shell/music.h"
 #include "shell/options.h"
-#include "shell/platform.h"
+#include "platform/platform.h"
 #include "shell/startup.h"
-#include "shell/trace.h"
+#include "capture/trace.h"
 
 extern char** environ;
 

@@ -35,19 +35,18 @@ add_custom_target(web_content
     VERBATIM)
 
 file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
-    shell/*.cpp runtime/*.cpp effects2d/*.cpp engine3d/*.cpp scenes3d/*.cpp resources/*.cpp)
-# The SDL window and dialogs and the PNG dump have no place in a page: platform_web.cpp stands in.
-list(REMOVE_ITEM CORE_SOURCES ${CMAKE_SOURCE_DIR}/shell/main.cpp ${CMAKE_SOURCE_DIR}/shell/main_web.cpp
-    ${CMAKE_SOURCE_DIR}/shell/platform_sdl.cpp ${CMAKE_SOURCE_DIR}/shell/platform_x11.cpp
-    ${CMAKE_SOURCE_DIR}/shell/dialogs.cpp
-    ${CMAKE_SOURCE_DIR}/shell/dump.cpp)
+    shell/*.cpp capture/*.cpp runtime/*.cpp effects2d/*.cpp engine3d/*.cpp scenes3d/*.cpp resources/*.cpp
+    platform/*.cpp platform/headless/*.cpp platform/web/*.cpp)
+# The SDL dialogs and the PNG dump have no place in a page: web_platform.cpp stands in.
+list(REMOVE_ITEM CORE_SOURCES ${CMAKE_SOURCE_DIR}/shell/main.cpp ${CMAKE_SOURCE_DIR}/platform/web/main_web.cpp
+    ${CMAKE_SOURCE_DIR}/shell/dialogs.cpp ${CMAKE_SOURCE_DIR}/capture/dump.cpp)
 add_library(vantrose_core STATIC ${CORE_SOURCES} ${native_resources})
 add_dependencies(vantrose_core web_content)
 target_include_directories(vantrose_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(vantrose_core PUBLIC VANTROSE_VERSION="${PROJECT_VERSION}")
 target_link_libraries(vantrose_core PUBLIC openmpt_web)
 
-add_executable(vantrose shell/main_web.cpp)
+add_executable(vantrose platform/web/main_web.cpp)
 target_link_libraries(vantrose PRIVATE vantrose_core)
 set_target_properties(vantrose PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VANTROSE_WEB_SITE})
 # ASYNCIFY lets the show's own frame loops hand the browser its turn inside pump_messages.
@@ -67,9 +66,9 @@ set(page_files index.html page.js worklet.js)
 set(site_files)
 foreach(f ${page_files})
     add_custom_command(OUTPUT ${VANTROSE_WEB_SITE}/${f}
-        COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/shell/web/${f}
+        COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/platform/web/${f}
                 ${VANTROSE_WEB_SITE}/${f}
-        DEPENDS ${CMAKE_SOURCE_DIR}/shell/web/${f})
+        DEPENDS ${CMAKE_SOURCE_DIR}/platform/web/${f})
     list(APPEND site_files ${VANTROSE_WEB_SITE}/${f})
 endforeach()
 add_custom_command(OUTPUT ${VANTROSE_WEB_SITE}/vantrose.dat ${VANTROSE_WEB_SITE}/vantrose.s3m

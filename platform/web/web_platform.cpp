@@ -1,5 +1,5 @@
 // The web backend: the page's canvas and keys, the mode dialog in HTML, and the module's samples
-// handed to an AudioWorklet; the browser gets its turn between two frames (shell/web/page.js).
+// handed to an AudioWorklet; the browser gets its turn between two frames (platform/web/page.js).
 #include <emscripten.h>
 
 #include <cstring>
@@ -9,9 +9,9 @@
 #include "shell/clock.h"
 #include "shell/dialogs.h"
 #include "shell/display.h"
-#include "shell/platform.h"
+#include "platform/platform.h"
 #include "shell/startup.h"
-#include "shell/stats.h"
+#include "capture/stats.h"
 
 namespace vantrose {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "shell/platform.h"
+#include "platform/platform.h"
 #include "shell/startup.h"
 
 namespace vantrose {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "shell/display.h"
-#include "shell/stats.h"
+#include "capture/stats.h"
 
 namespace vantrose {
 

@@ -1,5 +1,5 @@
 // No window, no audio device: every display step succeeds, frames go only to the frame hooks.
-#include "shell/platform.h"
+#include "platform/platform.h"
 
 namespace vantrose {
 

@@ -12,7 +12,7 @@
 #include "shell/display.h"
 #include "shell/music.h"
 #include "shell/options.h"
-#include "shell/platform.h"
+#include "platform/platform.h"
 #include "shell/startup.h"
 
 namespace vantrose {
