@@ -39,6 +39,7 @@ file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
     platform/headless/*.cpp platform/posix/*.cpp platform/web/*.cpp)
 # The SDL dialogs and the PNG dump have no place in a page: web_platform.cpp stands in.
 list(REMOVE_ITEM CORE_SOURCES ${CMAKE_SOURCE_DIR}/shell/main.cpp ${CMAKE_SOURCE_DIR}/platform/web/main_web.cpp
+    ${CMAKE_SOURCE_DIR}/platform/web/web_icons.cpp
     ${CMAKE_SOURCE_DIR}/shell/dialogs.cpp ${CMAKE_SOURCE_DIR}/capture/dump.cpp)
 add_library(vantrose_core STATIC ${CORE_SOURCES} ${native_resources})
 add_dependencies(vantrose_core web_content)
@@ -62,7 +63,7 @@ if(VANTROSE_ASYNCIFY)
 endif()
 
 # The page and the data beside the program.
-set(page_files index.html page.js worklet.js)
+set(page_files index.html page.js worklet.js manifest.webmanifest)
 set(site_files)
 foreach(f ${page_files})
     add_custom_command(OUTPUT ${VANTROSE_WEB_SITE}/${f}
@@ -74,7 +75,22 @@ endforeach()
 add_custom_command(OUTPUT ${VANTROSE_WEB_SITE}/vantrose.dat ${VANTROSE_WEB_SITE}/vantrose.s3m
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${native_data} ${VANTROSE_WEB_SITE}/
     DEPENDS ${native_data} web_content)
-add_custom_target(web_site ALL DEPENDS ${site_files} ${VANTROSE_WEB_SITE}/vantrose.dat)
+
+# The icons, made from the title badge, and the service worker that keeps this build's files.
+add_executable(web_icons platform/web/web_icons.cpp)
+target_link_libraries(web_icons PRIVATE vantrose_core)
+target_link_options(web_icons PRIVATE -sENVIRONMENT=node -sNODERAWFS=1 -sWASM_ASYNC_COMPILATION=0)
+set(icons ${VANTROSE_WEB_SITE}/icon-192.png ${VANTROSE_WEB_SITE}/icon-512.png)
+add_custom_command(OUTPUT ${icons} COMMAND node $<TARGET_FILE:web_icons> ${VANTROSE_WEB_SITE}
+    DEPENDS web_icons)
+add_custom_command(OUTPUT ${VANTROSE_WEB_SITE}/sw.js
+    COMMAND ${CMAKE_COMMAND} -DSITE=${VANTROSE_WEB_SITE}
+            -DTEMPLATE=${CMAKE_SOURCE_DIR}/platform/web/sw.js.in
+            -P ${CMAKE_SOURCE_DIR}/platform/web/site_version.cmake
+    DEPENDS ${site_files} ${icons} ${VANTROSE_WEB_SITE}/vantrose.dat vantrose
+            ${CMAKE_SOURCE_DIR}/platform/web/sw.js.in ${CMAKE_SOURCE_DIR}/platform/web/site_version.cmake)
+add_custom_target(web_site ALL DEPENDS ${site_files} ${VANTROSE_WEB_SITE}/vantrose.dat
+                  ${VANTROSE_WEB_SITE}/sw.js)
 
 # The module's first seconds through this libopenmpt under node, for the comparison with the
 # native library (tests/web).
