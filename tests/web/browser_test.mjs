@@ -248,8 +248,9 @@ function dotWidths(png, row, x0, x1) {
 // The page as a phone in portrait and landscape and as a desktop window, touch on: the dialog
 // whole inside the viewport, a tap starts the show with sound, the picture 4:3 and inside,
 // refitted when the viewport turns. On the desktop the show's keys pause, mute and save a
-// PNG, a hidden tab holds picture and sound, and the picture waits for the sound's latency;
-// at a device pixel ratio of 2 the dots of a stripe scene keep their widths.
+// PNG, a hidden tab holds picture and sound, sound the browser suspends comes back with a tap,
+// and the picture waits for the sound's latency; at a device pixel ratio of 2 the dots of a
+// stripe scene keep their widths.
 async function devices() {
   const downloads = mkdtempSync(join(tmpdir(), 'vantrose-downloads-'));
   await withPage([], true, async page => {
@@ -337,6 +338,16 @@ async function devices() {
     if (await posted() !== hidden) fail('the show went on in a hidden tab');
     await evaluate(`delete document.hidden; document.dispatchEvent(new Event('visibilitychange'))`);
     await until(`page.audio.state === 'running' && page.posted > ${hidden}`, 10);
+
+    // Sound the browser suspends (a call, a screen lock): the show waits, with a hint, until a tap.
+    await evaluate('page.audio.suspend()');
+    await until(`!document.getElementById('hint').hidden`, 10);
+    await sleep(200);
+    const stopped = await posted();
+    await sleep(500);
+    if (await posted() !== stopped) fail('the show went on without its sound');
+    await page.tap('#screen');
+    await until(`page.audio.state === 'running' && document.getElementById('hint').hidden && page.posted > ${stopped}`, 10);
 
     // The picture shown is the one being heard: with the output's latency at 0.3 s the frames
     // wait that much longer, and the clock reads the rendered position less it.
