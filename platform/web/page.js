@@ -41,6 +41,7 @@ const page = {
   holds: new Set(),  // why the sound is held: 'pause', 'hidden'
   ran: false,        // whether the context has run: from then on the show waits for it
   running: false,
+  away: 0,           // the timer that hides the controls
   started: 0,
 
   show(id) {
@@ -202,7 +203,7 @@ const page = {
     const image = this.spare.pop() || new ImageData(640, rows);
     image.data.set(heap.subarray(rgba, rgba + 640 * rows * 4));
     this.frames.push({ image, start: this.posted });
-    if (!this.soundRunning() || this.frames.length > 24) this.paint(this.frames.length - 1);
+    if (!this.soundRunning() || this.frames.length > 40) this.paint(this.frames.length - 1);
   },
 
   paint(last) {
@@ -262,19 +263,13 @@ const page = {
     $('fullscreen').hidden = !this.fullScreenAvailable();
     $('fullscreen').onclick = () => this.toggleFullScreen();
     for (const b of bar.querySelectorAll('[data-command]')) b.onclick = () => Module._web_command(Number(b.dataset.command));
-    let away = 0;
-    const reveal = () => {
-      bar.classList.remove('away');
-      clearTimeout(away);
-      away = setTimeout(() => { if (!Module._web_paused()) bar.classList.add('away'); }, 3000);
-    };
-    // A tap shows the controls and gives a held context its gesture to resume in.
-    $('show').addEventListener('pointerdown', () => { reveal(); this.resumeSound(); });
-    $('show').addEventListener('pointermove', e => { if (e.pointerType === 'mouse') reveal(); });
+    // A tap shows the controls and gives a suspended context its gesture to resume in.
+    $('show').addEventListener('pointerdown', () => { this.reveal(); this.resumeSound(); });
+    $('show').addEventListener('pointermove', e => { if (e.pointerType === 'mouse') this.reveal(); });
     document.addEventListener('keydown', e => {
       const key = keyOf(e);
       if (key === 0 || !this.running) return;
-      if (key !== 13) e.preventDefault();
+      e.preventDefault();
       this.resumeSound();
       Module._web_key(key, e.altKey ? 1 : 0, e.shiftKey ? 1 : 0, e.repeat ? 1 : 0);
     });
@@ -283,12 +278,22 @@ const page = {
     document.addEventListener('visibilitychange', () => this.hold('hidden', document.hidden));
   },
 
+  // The controls stay for 3 s after a tap, a move or the end of a pause, and while paused.
+  reveal() {
+    $('bar').classList.remove('away');
+    clearTimeout(this.away);
+    this.away = setTimeout(() => { if (!Module._web_paused()) $('bar').classList.add('away'); }, 3000);
+  },
+
   // The program's own words on its state (stderr) keep the buttons' labels true.
-  heard(line) {
+  reported(line) {
     if (line === 'vantrose: sound muted') $('sound').textContent = 'Sound on';
     else if (line === 'vantrose: sound on' || line.startsWith('vantrose: volume ')) $('sound').textContent = 'Sound off';
     else if (line === 'vantrose: paused') $('pause').textContent = 'Play';
-    else if (line === 'vantrose: resumed') $('pause').textContent = 'Pause';
+    else if (line === 'vantrose: resumed') {
+      $('pause').textContent = 'Pause';
+      this.reveal();
+    }
   },
 
   // --- sound -----------------------------------------------------------------------------
@@ -496,7 +501,7 @@ var Module = {
   printErr(text) {
     console.log(text);
     if (text.startsWith('checksum scene ')) window.vantroseChecksums.push(text);
-    page.heard(text);
+    page.reported(text);
   },
   onExit: status => page.ended(status),
 };

@@ -137,11 +137,6 @@ bool write_png(const std::string&, const uint8_t*, int) {
 
 } // namespace vantrose
 
-// Escape in the page.
-extern "C" EMSCRIPTEN_KEEPALIVE void web_post_quit() {
-    vantrose::post_quit();
-}
-
 // A key in the page, as the show's own key (vantrose::Key's order).
 extern "C" EMSCRIPTEN_KEEPALIVE void web_key(int key, int alt, int shift, int repeat) {
     using vantrose::Key;
