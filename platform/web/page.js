@@ -42,6 +42,8 @@ const page = {
   ran: false,        // whether the context has run: from then on the show waits for it
   running: false,
   away: 0,           // the timer that hides the controls
+  drawn: false,      // a frame came since the last turn
+  yielded: 0,        // when the browser last had a turn during unseen frames
   started: 0,
 
   show(id) {
@@ -200,6 +202,7 @@ const page = {
 
   // The presented frame waits until its sound is heard; without sound it is shown at once.
   draw(heap, rgba, rows) {
+    this.drawn = true;
     const image = this.spare.pop() || new ImageData(640, rows);
     image.data.set(heap.subarray(rgba, rgba + 640 * rows * 4));
     this.frames.push({ image, start: this.posted });
@@ -275,6 +278,10 @@ const page = {
     });
     addEventListener('resize', () => this.resize(null));
     addEventListener('orientationchange', () => this.resize(null));
+    // A new pixel ratio (zoom, another screen) may leave the CSS size as it was.
+    const ratio = () => matchMedia(`(resolution: ${devicePixelRatio}dppx)`)
+      .addEventListener('change', () => { this.resize(null); ratio(); }, { once: true });
+    ratio();
     document.addEventListener('visibilitychange', () => this.hold('hidden', document.hidden));
   },
 
@@ -400,6 +407,16 @@ const page = {
       this.hold('pause', false);
       this.due = 0;
     }
+    // The frames a scene skip (?scene=N) runs unseen wait for nothing; the browser still gets
+    // a turn every 20 ms.
+    if (!this.drawn) {
+      if (performance.now() - this.yielded > 20) {
+        await new Promise(resolve => setTimeout(resolve, 0));
+        this.yielded = performance.now();
+      }
+      return;
+    }
+    this.drawn = false;
     if (this.soundRunning() && this.queuedSeconds() < show.low) {
       await new Promise(resolve => setTimeout(resolve, 0));
       return;
