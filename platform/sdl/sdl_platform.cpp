@@ -231,12 +231,19 @@ class SdlPlatform final : public Platform {
   private:
     static constexpr int frame_width = 640;
 
+    static bool has_video_driver(const char* name) {
+        for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+            if (std::strcmp(SDL_GetVideoDriver(i), name) == 0) return true;
+        }
+        return false;
+    }
+
     bool open_video() {
         // Without a named Wayland display or a runtime folder no Wayland compositor can be
         // reached, and probing for one only makes libwayland print "XDG_RUNTIME_DIR is invalid":
         // SDL's other real drivers are tried then.
         const bool no_wayland = !SDL_getenv("WAYLAND_DISPLAY") && !SDL_getenv("XDG_RUNTIME_DIR");
-        if (no_wayland && !SDL_getenv("SDL_VIDEODRIVER")) {
+        if (no_wayland && !SDL_getenv("SDL_VIDEODRIVER") && has_video_driver("wayland")) {
             SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,kmsdrm");
         }
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
