@@ -13,12 +13,18 @@ namespace vantrose {
 
 namespace {
 
-// Sleeps are good to the scheduler's tick, 15.6 ms unless asked for finer: the 60 Hz pacing
-// and the 20 ms timer need about a millisecond, for as long as the program runs.
-struct FineTimer {
-    FineTimer() { timeBeginPeriod(1); }
-    ~FineTimer() { timeEndPeriod(1); }
-} fine_timer;
+struct Start {
+    Start() {
+        // Sleeps are good to the scheduler's tick, 15.6 ms unless asked for finer: the 60 Hz
+        // pacing and the 20 ms timer need about a millisecond, for as long as the program runs.
+        timeBeginPeriod(1);
+        // Started by a double-click, the program has a console of its own, which would only
+        // stand empty beside the dialog (its messages come in message boxes too): hidden.
+        DWORD ids[2];
+        if (GetConsoleProcessList(ids, 2) == 1) ShowWindow(GetConsoleWindow(), SW_HIDE);
+    }
+    ~Start() { timeEndPeriod(1); }
+} start;
 
 std::wstring wide(const std::string& text) {
     if (text.empty()) return {};

@@ -53,7 +53,7 @@ target_link_libraries(vantrose_core PUBLIC
     SDL2::SDL2-static windows_openmpt windows_png16 Threads::Threads winmm)
 
 # One file to ship: the C and C++ runtimes and the thread library inside it.
-add_executable(vantrose shell/main.cpp)
+add_executable(vantrose shell/main.cpp platform/windows/vantrose.rc)
 target_link_libraries(vantrose PRIVATE vantrose_core)
 target_link_options(vantrose PRIVATE -static)
 set_target_properties(vantrose PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VANTROSE_WINDOWS_DIR})
