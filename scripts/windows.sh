@@ -4,6 +4,7 @@
 # libopenmpt, libpng and zlib with MinGW (a few minutes, kept in ~/.cache/vantrose/windows).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/setup.sh
 packages=(g++-mingw-w64-x86-64-posix wine64 dpkg-dev)
 for p in "${packages[@]}"; do
     if [[ $(dpkg-query -W -f='${Status}' "$p" 2>/dev/null) != "install ok installed" ]]; then

@@ -55,7 +55,7 @@ target_link_libraries(vantrose_core PUBLIC
 # One file to ship: the C and C++ runtimes and the thread library inside it.
 add_executable(vantrose shell/main.cpp platform/windows/vantrose.rc)
 target_link_libraries(vantrose PRIVATE vantrose_core)
-target_link_options(vantrose PRIVATE -static)
+target_link_options(vantrose PRIVATE -static -s)
 set_target_properties(vantrose PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VANTROSE_WINDOWS_DIR})
 
 # The data and a few words beside the program, and all of it in one zip.
