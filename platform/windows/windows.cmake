@@ -75,3 +75,10 @@ add_custom_command(OUTPUT ${zip}
     WORKING_DIRECTORY ${VANTROSE_WINDOWS_DIR}
     DEPENDS vantrose ${windows_files})
 add_custom_target(windows_zip ALL DEPENDS ${zip})
+
+# A stand-in ffmpeg.exe that counts what it is sent, for the recording test under Wine.
+add_executable(ffmpeg_stub tests/windows/ffmpeg_stub.cpp)
+target_link_options(ffmpeg_stub PRIVATE -static -s)
+target_link_libraries(ffmpeg_stub PRIVATE Threads::Threads)
+set_target_properties(ffmpeg_stub PROPERTIES OUTPUT_NAME ffmpeg
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/ffmpeg-stub)

@@ -62,6 +62,15 @@ window) # 120 frames in a window at the show's own 60 Hz, then Escape ends a sec
     status=$?
     [[ $status -eq 0 ]] || fail "status $status after Escape: $(tr -d '\r' <"$work/escape.err")"
     ;;
+record) # ffmpeg.exe through the pipes: a stand-in counts every byte of 30 frames and their sound
+    run --headless --record "$work/no.mkv" --frames 30 --data "$windir"
+    [[ $status -eq 2 && $(err | wc -l) -eq 1 ]] || fail "without ffmpeg.exe: status $status, $(err)"
+    stub="Z:$(realpath "$windir/../mingw/ffmpeg-stub" | tr / '\\')"
+    WINEPATH=$stub run --headless --record "$work/show.mkv" --frames 30 --data "$windir"
+    [[ $status -eq 0 ]] || fail "status $status: $(err)"
+    [[ $(cat "$work/show.mkv") == "video $((30 * 640 * 4 * 400)) sound $((30 * 735 * 4))" ]] ||
+        fail "ffmpeg was sent $(cat "$work/show.mkv")"
+    ;;
 *) fail "no case $case_name" ;;
 esac
 echo "ok: $case_name"
