@@ -1,6 +1,5 @@
 // The SDL backend: the show's window and renderer, its events, message boxes and the audio device.
 #include <SDL.h>
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <chrono>
@@ -36,11 +35,14 @@ void silence_alsa() {
     static bool done = false;
     if (done) return;
     done = true;
-    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
-    if (!alsa) return;
+    void* alsa = SDL_LoadObject("libasound.so.2"); // none where there is no ALSA
+    if (!alsa) {
+        SDL_ClearError();
+        return;
+    }
     using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
     using SetHandler = int (*)(Handler);
-    if (void* set = dlsym(alsa, "snd_lib_error_set_handler"))
+    if (void* set = SDL_LoadFunction(alsa, "snd_lib_error_set_handler"))
         reinterpret_cast<SetHandler>(set)(alsa_quiet);
 }
 

@@ -62,9 +62,10 @@ cmake_cross src-libpng1.6 -DPNG_SHARED=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
 
 cmake_cross src-libsdl2 -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF
 
-# libopenmpt: the module formats alone, as in the web build.
+# libopenmpt: the module formats alone, as in the web build; no debug information, which
+# would only be stripped from the program.
 cd src-libopenmpt
-./configure --host=$host CC=$host-gcc-posix CXX=$host-g++-posix --prefix="$stage" \
+./configure --host=$host CC=$host-gcc-posix CXX=$host-g++-posix CFLAGS=-O2 CXXFLAGS=-O2 --prefix="$stage" \
     --disable-shared --enable-static --disable-openmpt123 --disable-examples --disable-tests \
     --disable-doxygen-doc --without-zlib --without-mpg123 --without-ogg --without-vorbis \
     --without-vorbisfile --without-portaudio --without-portaudiocpp --without-pulseaudio \

@@ -55,7 +55,7 @@ window) # 120 frames in a window at the show's own 60 Hz, then Escape ends a sec
     done
     [[ -n $window ]] || { kill $pid; fail "no window"; }
     sleep 1
-    xdotool windowactivate --sync "$window" key Escape 2>/dev/null || xdotool key --window "$window" Escape
+    xdotool windowfocus --sync "$window" key Escape
     for _ in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
     kill -0 $pid 2>/dev/null && { kill $pid; fail "Escape did not end the show"; }
     wait $pid
