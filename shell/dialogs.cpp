@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "resources/resources.h"
 #include "platform/platform.h"
+#include "resources/resources.h"
 #include "shell/startup.h"
 
 namespace vantrose {

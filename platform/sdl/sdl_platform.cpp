@@ -7,11 +7,13 @@
 #include <cstring>
 #include <string>
 
+#include "platform/platform.h"
+#include "platform/sdl/sdl_keys.h"
+#include "platform/sdl/x11_errors.h"
 #include "shell/clock.h"
 #include "shell/display.h"
 #include "shell/music.h"
 #include "shell/options.h"
-#include "platform/platform.h"
 #include "shell/startup.h"
 
 namespace vantrose {
@@ -164,20 +166,12 @@ class SdlPlatform final : public Platform {
     void pump_events() override {
         SDL_Event e;
         while (SDL_PollEvent(&e)) handle(e);
-        if (!paused_) return;
-        // Paused: the show waits here, inside the pump, answering the window until resumed.
-        pause_show(true);
-        std::fprintf(stderr, "vantrose: paused\n");
-        while (paused_ && !quit_posted()) {
-            if (SDL_PollEvent(&e))
-                handle(e);
-            else
-                SDL_Delay(15);
-        }
-        if (quit_posted()) return; // the pump ends the show; nothing to resume
-        std::fprintf(stderr, "vantrose: resumed\n");
-        pause_show(false);
     }
+
+    void wait_for_input() override { SDL_WaitEventTimeout(nullptr, 15); }
+
+    const char* error_text() override { return SDL_GetError(); }
+    void quit() override { SDL_Quit(); }
 
     void message_box(const char* caption, const char* text) override {
         if (!video_) return;
@@ -284,12 +278,12 @@ class SdlPlatform final : public Platform {
                 post_quit();
             else if (e.window.event == SDL_WINDOWEVENT_DISPLAY_CHANGED)
                 read_refresh();
-            else if (paused_ && (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
-                                 e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED))
+            else if (show_paused() && (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                                       e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED))
                 present_again();
             break;
         case SDL_KEYDOWN:
-            key(e.key);
+            key_pressed(translate_key(e.key));
             break;
         case SDL_QUIT:
             post_quit();
@@ -308,42 +302,10 @@ class SdlPlatform final : public Platform {
         }
     }
 
-    void key(const SDL_KeyboardEvent& k) {
-        if (k.keysym.sym == SDLK_ESCAPE) post_quit();
-        if (k.repeat) return; // held keys act once
-        switch (k.keysym.sym) {
-        case SDLK_RETURN:
-        case SDLK_KP_ENTER:
-            if (k.keysym.mod & KMOD_ALT) toggle_full_screen();
-            break;
-        case SDLK_F12:
-        case SDLK_PRINTSCREEN:
-            save_presented_frame();
-            break;
-        case SDLK_SPACE:
-        case SDLK_p:
-            paused_ = !paused_;
-            break;
-        case SDLK_m:
-            std::fprintf(stderr, "vantrose: sound %s\n", toggle_mute() ? "muted" : "on");
-            break;
-        case SDLK_PLUS:
-        case SDLK_EQUALS: // + without shift on most layouts
-        case SDLK_KP_PLUS:
-            std::fprintf(stderr, "vantrose: volume %d/8\n", change_listening_volume(1));
-            break;
-        case SDLK_MINUS:
-        case SDLK_KP_MINUS:
-            std::fprintf(stderr, "vantrose: volume %d/8\n", change_listening_volume(-1));
-            break;
-        default:
-            break;
-        }
-    }
-
+  public:
     // Full-screen on the desktop and back. Sizes and places are set by hand as well, since
     // without a window manager nobody else does.
-    void toggle_full_screen() {
+    void toggle_full_screen() override {
         const int display = std::max(0, SDL_GetWindowDisplayIndex(main_window));
         SDL_Rect screen{};
         if (SDL_GetDisplayBounds(display, &screen) != 0) return;
@@ -374,9 +336,9 @@ class SdlPlatform final : public Platform {
         }
         SDL_SetWindowTitle(main_window, title());
         read_refresh();
-        if (paused_) present_again();
     }
 
+  private:
     // The frame and its enlargement go; the scaling is worked out afresh for the next ones.
     void drop_textures() {
         if (prescaled_) SDL_DestroyTexture(prescaled_);
@@ -486,7 +448,6 @@ class SdlPlatform final : public Platform {
     SDL_Rect area_{};                  // where the picture goes in the output
     bool full_screen_ = true;
     SDL_Rect windowed_{}; // the window's place before going full-screen
-    bool paused_ = false;
     int refresh_ = 0;
     bool follows_flip_ = false;
     uint32_t audio_queued_ = 0;
@@ -495,7 +456,7 @@ class SdlPlatform final : public Platform {
 
 } // namespace
 
-Platform* sdl_platform() {
+Platform* window_platform() {
     static SdlPlatform sdl;
     return &sdl;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/sdl/x11_errors.h"
 #include "shell/startup.h"
 
 namespace vantrose {
