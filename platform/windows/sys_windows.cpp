@@ -85,6 +85,12 @@ PipeEnd ends[2];
 constexpr DWORD pipe_bytes = 1 << 20; // a whole frame, so the show draws the next meanwhile
 
 void release(PipeEnd& end) {
+    if (end.busy) {
+        // Its bytes are ours until the system lets go of them.
+        DWORD done = 0;
+        CancelIoEx(end.handle, &end.op);
+        GetOverlappedResult(end.handle, &end.op, &done, TRUE);
+    }
     if (end.handle != INVALID_HANDLE_VALUE) CloseHandle(end.handle);
     if (end.op.hEvent) CloseHandle(end.op.hEvent);
     end = PipeEnd{};
@@ -102,11 +108,8 @@ bool settle(PipeEnd& end, bool& broken, std::string& error) {
             end.connected = true;
             return true;
         }
-        if (code == ERROR_BROKEN_PIPE || code == ERROR_NO_DATA || code == ERROR_PIPE_NOT_CONNECTED) {
-            broken = true;
-        } else {
-            error = last_error_text();
-        }
+        broken = code == ERROR_BROKEN_PIPE || code == ERROR_NO_DATA || code == ERROR_PIPE_NOT_CONNECTED;
+        error = last_error_text();
         return false;
     }
     end.busy = false;
@@ -115,8 +118,17 @@ bool settle(PipeEnd& end, bool& broken, std::string& error) {
     return true;
 }
 
+// A fresh operation on the pipe's event.
+void begin(PipeEnd& end) {
+    const HANDLE event = end.op.hEvent;
+    end.op = OVERLAPPED{};
+    end.op.hEvent = event;
+    ResetEvent(event);
+}
+
 // Starts waiting for ffmpeg to open the second input.
 void listen(PipeEnd& end) {
+    begin(end);
     if (ConnectNamedPipe(end.handle, &end.op)) {
         end.connected = true;
         return;
@@ -184,15 +196,8 @@ std::string program_folder() {
 }
 
 std::string make_temp_file(const std::string& prefix, std::string& error) {
-    wchar_t folder[MAX_PATH + 1];
-    const DWORD n = GetTempPathW(MAX_PATH + 1, folder);
-    if (n == 0 || n > MAX_PATH) {
-        error = "no folder for temporary files: " + last_error_text();
-        return {};
-    }
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        const std::wstring path = folder + wide(prefix) + L"-" +
-                                  std::to_wstring(GetCurrentProcessId()) + L"-" +
+        const std::wstring path = wide(prefix) + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                   std::to_wstring(GetTickCount() + attempt);
         const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -202,7 +207,7 @@ std::string make_temp_file(const std::string& prefix, std::string& error) {
         }
         if (GetLastError() != ERROR_FILE_EXISTS) break;
     }
-    error = "cannot make a temporary file: " + last_error_text();
+    error = last_error_text();
     return {};
 }
 
@@ -302,22 +307,23 @@ int64_t pipe_write(ChildProcess& child, int pipe, const uint8_t* bytes, size_t s
     if (!settle(end, broken, error)) {
         if (broken || !error.empty()) return -1;
         // ffmpeg that ended before it opened the second input never will.
-        if (!end.connected && WaitForSingleObject(reinterpret_cast<HANDLE>(child.id), 0) == WAIT_OBJECT_0) {
+        if (!end.connected &&
+            WaitForSingleObject(reinterpret_cast<HANDLE>(child.id), 0) == WAIT_OBJECT_0) {
             broken = true;
+            error = "ffmpeg ended before it opened its sound input";
             return -1;
         }
         return 0;
     }
     const size_t n = size < pipe_bytes ? size : pipe_bytes;
     end.buffer.assign(reinterpret_cast<const char*>(bytes), n);
-    ResetEvent(end.op.hEvent);
+    begin(end);
     if (!WriteFile(end.handle, end.buffer.data(), static_cast<DWORD>(n), nullptr, &end.op)) {
         const DWORD code = GetLastError();
         if (code != ERROR_IO_PENDING) {
-            if (code == ERROR_BROKEN_PIPE || code == ERROR_NO_DATA || code == ERROR_PIPE_NOT_CONNECTED)
-                broken = true;
-            else
-                error = last_error_text();
+            broken = code == ERROR_BROKEN_PIPE || code == ERROR_NO_DATA ||
+                     code == ERROR_PIPE_NOT_CONNECTED;
+            error = last_error_text();
             return -1;
         }
         end.busy = true;
@@ -325,20 +331,31 @@ int64_t pipe_write(ChildProcess& child, int pipe, const uint8_t* bytes, size_t s
     return static_cast<int64_t>(n);
 }
 
+// Closes the pipes closed during their last write whose writes are through.
+static void finish_closing() {
+    for (PipeEnd& end : ends) {
+        bool broken = false;
+        std::string ignored;
+        if (end.closing && (settle(end, broken, ignored) || broken || !ignored.empty()))
+            release(end);
+    }
+}
+
 int pipe_wait(ChildProcess& child, const bool waiting[2], int timeout_ms, std::string& error) {
     HANDLE events[3];
     DWORD count = 0;
     for (int i = 0; i < 2; ++i) {
-        if (!waiting[i]) continue;
-        if (!ends[i].busy) return 1;
-        events[count++] = ends[i].op.hEvent;
+        if (waiting[i] && !ends[i].busy) return 1;
+        // A closing pipe's end may be what the child waits for before it reads the other.
+        if ((waiting[i] || ends[i].closing) && ends[i].busy) events[count++] = ends[i].op.hEvent;
     }
     // A child that ended takes nothing more: the next write tells so.
     events[count++] = reinterpret_cast<HANDLE>(child.id);
     const DWORD result = WaitForMultipleObjects(count, events, FALSE, timeout_ms);
+    finish_closing();
     if (result == WAIT_TIMEOUT) return 0;
     if (result == WAIT_FAILED) {
-        error = "cannot wait for ffmpeg: " + last_error_text();
+        error = last_error_text();
         return -1;
     }
     return 1;
@@ -348,38 +365,31 @@ void pipe_close(ChildProcess& child, int pipe) {
     child.pipes[pipe] = -1;
     PipeEnd& end = ends[pipe];
     if (end.handle == INVALID_HANDLE_VALUE) return;
-    if (!end.busy) {
-        release(end);
-        return;
-    }
-    // The last write is still on its way: the pipe closes once it is through.
+    // The last write may still be on its way: the pipe closes once it is through.
     end.closing = true;
-    bool broken = false;
-    std::string ignored;
-    if (settle(end, broken, ignored) || broken || !ignored.empty()) release(end);
+    finish_closing();
+}
+
+void child_kill(ChildProcess& child) {
+    if (child.id != -1) TerminateProcess(reinterpret_cast<HANDLE>(child.id), 1);
 }
 
 std::string child_wait(ChildProcess& child) {
+    if (child.id == -1) return {};
     const HANDLE process = reinterpret_cast<HANDLE>(child.id);
     // Pipes closed during their last write end as those writes get through, in any order: the
     // end of one stream may be what ffmpeg waits for before it reads the rest of the other.
     for (;;) {
+        finish_closing();
         HANDLE events[3];
         DWORD count = 0;
         for (PipeEnd& end : ends) {
-            if (end.handle != INVALID_HANDLE_VALUE && end.busy) events[count++] = end.op.hEvent;
-            else if (end.handle != INVALID_HANDLE_VALUE && end.closing) release(end);
+            if (end.closing) events[count++] = end.op.hEvent;
         }
         if (count == 0) break;
         events[count++] = process;
-        WaitForMultipleObjects(count, events, FALSE, INFINITE);
-        for (PipeEnd& end : ends) {
-            bool broken = false;
-            std::string ignored;
-            if (end.handle == INVALID_HANDLE_VALUE || !end.busy) continue;
-            if (settle(end, broken, ignored) || broken || !ignored.empty()) release(end);
-            else if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) release(end);
-        }
+        if (WaitForMultipleObjects(count, events, FALSE, INFINITE) == WAIT_OBJECT_0 + count - 1)
+            break; // the child ended: what it did not read is dropped
     }
     for (PipeEnd& end : ends) release(end);
     WaitForSingleObject(process, INFINITE);
