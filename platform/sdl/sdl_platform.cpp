@@ -13,6 +13,7 @@
 #include "shell/music.h"
 #include "shell/options.h"
 #include "platform/platform.h"
+#include "platform/sdl/sdl_dialogs.h"
 #include "shell/startup.h"
 
 namespace vantrose {
@@ -49,7 +50,7 @@ void no_audio_device() {
                  SDL_GetError());
 }
 
-class SdlPlatform final : public Platform {
+class SdlPlatform final : public SdlDialogs {
   public:
     bool create_display_object() override {
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
