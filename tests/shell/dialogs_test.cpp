@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "resources/resources.h"
@@ -44,23 +45,22 @@ std::vector<DialogEvent> click(DialogRect units, int window = 1) {
 TEST(DialogFont, DrawsEveryCharacterOfTheDialogsWithinALineAtTheLayoutsBaseUnits) {
     EXPECT_EQ(dialog_base_units().x, 7);
     EXPECT_EQ(dialog_base_units().y, 13);
-    std::vector<std::string> texts{"About", "640x400x32", "640x480x32",
-                                   "Exit",  "Ok",         "Quorv! - Vantrose"};
-    texts.insert(texts.end(), about_credits, about_credits + 3);
-    for (const DialogFont* font : {&dialog_font, &dialog_caption_font})
-        for (const std::string& text : font == &dialog_font
-                                           ? texts
-                                           : std::vector<std::string>{"Quorv! - Vantrose, "
-                                                                      "Windows version",
-                                                                      "About"})
-            for (const char c : text) {
-                ASSERT_TRUE(c >= dialog_font_first && c <= dialog_font_last) << text;
-                const DialogGlyph& g = font->glyphs[c - dialog_font_first];
-                EXPECT_GT(g.advance, 0) << c;
-                EXPECT_EQ(g.w > 0 && g.h > 0, c != ' ') << c;
-                EXPECT_LE(g.top, font->ascent) << c;
-                EXPECT_LE(g.h - g.top, font->height - font->ascent) << c;
-            }
+    const std::pair<const DialogFont*, std::string> texts[] = {
+        {&dialog_caption_font, "Quorv! - Vantrose, Windows version"},
+        {&dialog_caption_font, "About"},
+        {&dialog_font, "About 640x400x32 640x480x32 Exit Ok Quorv! - Vantrose"},
+        {&dialog_font, about_credits[0]},
+        {&dialog_font, about_credits[1]},
+        {&dialog_font, about_credits[2]}};
+    for (const auto& [font, text] : texts)
+        for (const char c : text) {
+            ASSERT_TRUE(c >= dialog_font_first && c <= dialog_font_last) << text;
+            const DialogGlyph& g = font->glyphs[c - dialog_font_first];
+            EXPECT_GT(g.advance, 0) << c;
+            EXPECT_EQ(g.w > 0 && g.h > 0, c != ' ') << c;
+            EXPECT_LE(g.top, font->ascent) << c;
+            EXPECT_LE(g.h - g.top, font->height - font->ascent) << c;
+        }
 }
 
 TEST(ModeDialog, KeysMouseAndCloseGiveTheModeOrExitAndAboutOpensOverIt) {
