@@ -120,5 +120,5 @@ TEST(ModeDialog, KeysMouseAndCloseGiveTheModeOrExitAndAboutOpensOverIt) {
         EXPECT_TRUE(fake.events.empty()) << c.what;
     }
     clear_quit();
-    platform = nullptr;
+    platform = headless_platform();
 }
