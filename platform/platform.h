@@ -1,9 +1,12 @@
-// The backends under the shell: an SDL window with audio, a browser page (the web build), or
-// nothing at all (headless).
+// The outside world behind one interface: an SDL window with audio, a browser page (the web
+// build), or nothing at all (headless). Every call past the display steps has a do-nothing
+// default, so a backend fills in only what it has.
 // The display steps mirror the order in which setup_display takes them; each reports failure.
 #pragma once
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <thread>
 
 #include "shell/commands.h"
 
@@ -67,6 +70,17 @@ class Platform {
     virtual bool follows_flip() { return false; }
     // Shows the frame presented last again (the window changed while the show is paused).
     virtual void present_again() {}
+    // Alt+Enter: full-screen to a window and back.
+    virtual void toggle_full_screen() {}
+    // Waits a little for input while the show is paused (pump_events follows).
+    virtual void wait_for_input() { std::this_thread::sleep_for(std::chrono::milliseconds(15)); }
+    // Hands a saved frame to the viewer the backend's own way (the page downloads it as `name`);
+    // false where there is none, and the frame is written as a PNG file instead.
+    virtual bool offer_frame(const uint8_t*, int, const char*) { return false; }
+    // Why the display could not be opened, for the message that says so.
+    virtual const char* error_text() { return "no display"; }
+    // The window system closed at the very end, once nothing uses it.
+    virtual void quit() {}
 
     // Dialog windows, whose every pixel the shell draws, frame and caption too: w x h, centred,
     // without the system's frame; the top `drag_rows` rows move it. `owner` (0: none) takes no
@@ -84,12 +98,9 @@ class Platform {
 
 extern Platform* platform;
 
-Platform* sdl_platform();
+// The build's window backend (SDL natively, the page in the web build) and the null one.
+Platform* window_platform();
 Platform* headless_platform();
-Platform* web_platform(); // the web build only
-
-// Installs the X error handlers of the SDL window (the x11 video driver only).
-void catch_x_errors();
 
 // Escape, window close, SIGINT, SIGTERM and --frames post it; pump_messages acts on it.
 void post_quit();

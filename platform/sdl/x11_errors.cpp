@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/sdl/x11_errors.h"
 #include "shell/startup.h"
 
 // Last: Xlib's macros (KeyPress among them) would rename the show's own names.
