@@ -433,9 +433,9 @@ void save_presented_frame() {
     std::error_code failed;
     const std::filesystem::path path = std::filesystem::absolute(name, failed);
     if (write_png(name, true_color_frame, screen_height))
-        std::fprintf(stderr, "vantrose: frame written to %s\n", path.c_str());
+        std::fprintf(stderr, "vantrose: frame written to %s\n", path.string().c_str());
     else
-        std::fprintf(stderr, "vantrose: cannot write %s\n", path.c_str());
+        std::fprintf(stderr, "vantrose: cannot write %s\n", path.string().c_str());
 }
 
 bool create_display_object() {
