@@ -211,7 +211,7 @@ const page = {
 
   paint(last) {
     const frame = this.frames[last];
-    for (const f of this.frames.splice(0, last + 1)) if (f.image.height === this.rows) this.spare.push(f.image);
+    for (const f of this.frames.splice(0, last + 1)) this.spare.push(f.image);
     this.source.getContext('2d').putImageData(frame.image, 0, 0);
     this.render();
   },
