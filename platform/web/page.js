@@ -266,8 +266,10 @@ const page = {
     $('fullscreen').hidden = !this.fullScreenAvailable();
     $('fullscreen').onclick = () => this.toggleFullScreen();
     for (const b of bar.querySelectorAll('[data-command]')) b.onclick = () => Module._web_command(Number(b.dataset.command));
-    // A tap shows the controls and gives a suspended context its gesture to resume in.
-    $('show').addEventListener('pointerdown', () => { this.reveal(); this.resumeSound(); });
+    // A tap shows the controls and gives a suspended context its gesture to resume in: the
+    // end of a touch, as browsers count a touch as the user's only once it ends.
+    $('show').addEventListener('pointerdown', () => this.reveal());
+    $('show').addEventListener('pointerup', () => this.resumeSound());
     $('show').addEventListener('pointermove', e => { if (e.pointerType === 'mouse') this.reveal(); });
     document.addEventListener('keydown', e => {
       const key = keyOf(e);
