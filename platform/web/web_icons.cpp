@@ -32,21 +32,73 @@ void chunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_
     put32(png, crc32(body.data(), body.size()));
 }
 
-// A grey PNG, its rows in stored (uncompressed) deflate blocks: a few kilobytes at these sizes.
+// Deflate with the fixed codes, each run of a byte as the byte and a copy at distance 1: the
+// icons are mostly black.
+struct Bits {
+    std::vector<uint8_t> out;
+    uint32_t bits = 0;
+    int count = 0;
+    void put(uint32_t v, int n) { // least significant bit first
+        bits |= v << count;
+        for (count += n; count >= 8; count -= 8, bits >>= 8)
+            out.push_back(static_cast<uint8_t>(bits));
+    }
+    void code(uint32_t v, int n) { // Huffman codes go most significant bit first
+        uint32_t r = 0;
+        for (int i = 0; i < n; ++i) r |= ((v >> i) & 1u) << (n - 1 - i);
+        put(r, n);
+    }
+    void symbol(int s) {
+        if (s < 144)
+            code(0x30 + s, 8);
+        else if (s < 256)
+            code(0x190 + s - 144, 9);
+        else if (s < 280)
+            code(s - 256, 7);
+        else
+            code(0xC0 + s - 280, 8);
+    }
+    void copy(int length) { // 3..258 bytes from distance 1
+        static const int base[] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                   31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+        int i = 28;
+        while (base[i] > length) --i;
+        symbol(257 + i);
+        const int extra = i < 8 || i == 28 ? 0 : (i - 4) / 4;
+        put(static_cast<uint32_t>(length - base[i]), extra);
+        code(0, 5);
+    }
+};
+
+std::vector<uint8_t> deflate(const std::vector<uint8_t>& raw) {
+    Bits z;
+    z.put(0x78, 8);
+    z.put(0x01, 8);
+    z.put(1, 1); // the last block
+    z.put(1, 2); // fixed codes
+    for (size_t at = 0; at < raw.size();) {
+        z.symbol(raw[at]);
+        size_t run = 1;
+        while (at + run < raw.size() && raw[at + run] == raw[at] && run < 259) ++run;
+        if (run >= 4)
+            z.copy(static_cast<int>(run - 1));
+        else
+            run = 1;
+        at += run;
+    }
+    z.symbol(256);
+    z.put(0, 7); // to the byte
+    return z.out;
+}
+
+// A grey PNG.
 std::vector<uint8_t> grey_png(const std::vector<uint8_t>& pixels, int size) {
     std::vector<uint8_t> raw;
     for (int y = 0; y < size; ++y) {
         raw.push_back(0);
         raw.insert(raw.end(), pixels.begin() + y * size, pixels.begin() + (y + 1) * size);
     }
-    std::vector<uint8_t> z = {0x78, 0x01};
-    for (size_t at = 0; at < raw.size(); at += 65535) {
-        const size_t n = std::min<size_t>(65535, raw.size() - at);
-        z.push_back(at + n == raw.size() ? 1 : 0);
-        z.insert(z.end(), {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8),
-                           static_cast<uint8_t>(~n), static_cast<uint8_t>(~n >> 8)});
-        z.insert(z.end(), raw.begin() + at, raw.begin() + at + n);
-    }
+    std::vector<uint8_t> z = deflate(raw);
     uint32_t a = 1, b = 0;
     for (uint8_t v : raw) {
         a = (a + v) % 65521;
