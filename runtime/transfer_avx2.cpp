@@ -1,0 +1,110 @@
+// The stripe transfer primitives with AVX2: 32 pixels a step, their colours gathered from the
+// palette as it stands when the transfer starts, the four stripe rows of a group blended at once.
+#include <immintrin.h>
+
+#include "runtime/transfer_paths.h"
+
+namespace vantrose {
+
+namespace {
+
+enum class Mode { copy, blend, keyed };
+
+// A byte pattern for even and odd columns.
+inline __m256i columns(uint8_t even, uint8_t odd) {
+    return _mm256_set1_epi16(static_cast<int16_t>(odd << 8 | even));
+}
+
+// The new levels of 32 pixels on the four rows of their group: even columns red, green, blue on
+// rows 0..2, odd columns on rows 1..3 (the bytes a pixel does not own are zero).
+inline void levels(const uint8_t* source, const int* words, __m256i (&rows)[4]) {
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 16));
+    // Gathered so that the transposition below leaves every row in column order: word k of a
+    // lane holds pixels 4k..4k + 3 of the lane's half.
+    const __m128i a = _mm_unpacklo_epi32(lo, hi); // pixels 0-3, 16-19, 4-7, 20-23
+    const __m128i b = _mm_unpackhi_epi32(lo, hi); // pixels 8-11, 24-27, 12-15, 28-31
+    const __m128i quads[4] = {a, _mm_srli_si128(a, 8), b, _mm_srli_si128(b, 8)};
+    // Per lane of four pixels p0..p3 (words red, green, blue, 0): row 0 p0.r - p2.r -, row 1
+    // p0.g p1.r p2.g p3.r, row 2 p0.b p1.g p2.b p3.g, row 3 - p1.b - p3.b.
+    const __m256i order = _mm256_setr_epi8(0, -1, 8, -1, 1, 4, 9, 12, 2, 5, 10, 13, -1, 6, -1, 14,
+                                           0, -1, 8, -1, 1, 4, 9, 12, 2, 5, 10, 13, -1, 6, -1, 14);
+    __m256i v[4];
+    for (int i = 0; i < 4; ++i) {
+        const __m256i colours = _mm256_i32gather_epi32(words, _mm256_cvtepu8_epi32(quads[i]), 4);
+        v[i] = _mm256_shuffle_epi8(colours, order);
+    }
+    const __m256i t0 = _mm256_unpacklo_epi32(v[0], v[1]), t1 = _mm256_unpackhi_epi32(v[0], v[1]);
+    const __m256i t2 = _mm256_unpacklo_epi32(v[2], v[3]), t3 = _mm256_unpackhi_epi32(v[2], v[3]);
+    rows[0] = _mm256_unpacklo_epi64(t0, t2);
+    rows[1] = _mm256_unpackhi_epi64(t0, t2);
+    rows[2] = _mm256_unpacklo_epi64(t1, t3);
+    rows[3] = _mm256_unpackhi_epi64(t1, t3);
+}
+
+// One stripe row's 32 bytes: the level copied, or (3 x old level + level) / 4 in byte arithmetic
+// on the old byte's level bits (`bits`), with the mark set again. Bytes under `kept` stay.
+template <Mode mode, bool partial>
+inline void put_row(uint8_t* out, __m256i level, __m256i bits, __m256i mark, __m256i kept) {
+    __m256i* o = reinterpret_cast<__m256i*>(out);
+    __m256i v;
+    if constexpr (mode == Mode::copy) {
+        v = _mm256_or_si256(level, mark);
+    } else {
+        const __m256i old = _mm256_and_si256(_mm256_loadu_si256(o), bits);
+        const __m256i sum = _mm256_add_epi8(_mm256_add_epi8(old, _mm256_add_epi8(old, old)), level);
+        v = _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi16(sum, 2), _mm256_set1_epi8(0x3F)),
+                            mark);
+    }
+    if constexpr (partial || mode == Mode::keyed)
+        v = _mm256_blendv_epi8(v, _mm256_loadu_si256(o), kept);
+    _mm256_storeu_si256(o, v);
+}
+
+template <Mode mode>
+void stripe_pass(const uint8_t* frame, const uint8_t* palette, uint8_t* screen) {
+    alignas(32) uint32_t table[256];
+    snapshot_palette(palette, table);
+    const int* words = reinterpret_cast<const int*>(table);
+    const __m256i odd = columns(0, 0xFF), even = columns(0xFF, 0);
+    uint8_t* group = screen;
+    for (int g = 0; g < stripe_groups; ++g, group += 3 * stripe_row_bytes) {
+        const uint8_t* source = frame + stripe_row_bytes * stripe_source_row(g);
+        for (int c = 0; c < stripe_row_bytes; c += 32) {
+            __m256i level[4];
+            levels(source + c, words, level);
+            __m256i transparent = _mm256_setzero_si256();
+            if constexpr (mode == Mode::keyed) {
+                const __m256i index =
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + c));
+                transparent = _mm256_cmpeq_epi8(index, transparent);
+            }
+            uint8_t* out = group + c;
+            put_row<mode, true>(out, level[0], even, _mm256_setzero_si256(),
+                                _mm256_or_si256(transparent, odd));
+            out += stripe_row_bytes;
+            put_row<mode, false>(out, level[1], columns(63, 0xFF), columns(64, 0), transparent);
+            out += stripe_row_bytes;
+            put_row<mode, false>(out, level[2], columns(127, 63), columns(128, 64), transparent);
+            out += stripe_row_bytes;
+            put_row<mode, true>(out, level[3], columns(0, 127), columns(0, 128),
+                                _mm256_or_si256(transparent, even));
+        }
+    }
+}
+
+} // namespace
+
+void stripe_copy_avx2(const uint8_t* frame, const uint8_t* palette, uint8_t* screen) {
+    stripe_pass<Mode::copy>(frame, palette, screen);
+}
+
+void stripe_blend_avx2(const uint8_t* frame, const uint8_t* palette, uint8_t* screen) {
+    stripe_pass<Mode::blend>(frame, palette, screen);
+}
+
+void stripe_blend_keyed_avx2(const uint8_t* frame, const uint8_t* palette, uint8_t* screen) {
+    stripe_pass<Mode::keyed>(frame, palette, screen);
+}
+
+} // namespace vantrose

@@ -1,0 +1,98 @@
+// The converters with AVX2: the hires picture through gathers from a word-a-colour pal32, the
+// stripe dots 32 pixels a step.
+#include <immintrin.h>
+
+#include "shell/present_paths.h"
+
+namespace vantrose {
+
+namespace {
+
+// Eight pixels of colour bytes; each pixel's fourth byte stays as it was, or is zero where the
+// flat path has cleared it.
+inline void store_colours(uint32_t* out, __m256i v, bool cleared) {
+    __m256i* o = reinterpret_cast<__m256i*>(out);
+    if (!cleared) {
+        const __m256i kept = _mm256_and_si256(_mm256_loadu_si256(o),
+                                              _mm256_set1_epi32(static_cast<int>(fourth_byte)));
+        v = _mm256_or_si256(kept, v);
+    }
+    _mm256_storeu_si256(o, v);
+}
+
+// Eight source levels (the even bytes of 16) as dot values, one a word, in column order.
+template <int S> inline __m256i dots8(const uint8_t* source) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
+    v = _mm_and_si128(_mm_slli_epi16(v, 2), _mm_set1_epi16(0x00FC));
+    return _mm256_slli_epi32(_mm256_cvtepu16_epi32(v), S);
+}
+
+// Cells 2j and 2j + 1 of eight: word 2j four times, then word 2j + 1 four times.
+inline __m256i cell_pair(int j) {
+    return _mm256_setr_epi32(2 * j, 2 * j, 2 * j, 2 * j, 2 * j + 1, 2 * j + 1, 2 * j + 1,
+                             2 * j + 1);
+}
+
+// One staggered row: columns 4x, 4x+1 from `left`, columns 4x+2, 4x+3 from `right`.
+template <int L, int R> void stripe_row(uint32_t* out, const uint8_t* left, const uint8_t* right) {
+    for (int x = 0; x < stripe_cells; x += 8, left += 16, right += 16, out += 32) {
+        const __m256i a = dots8<L>(left), b = dots8<R>(right);
+        for (int j = 0; j < 4; ++j) {
+            const __m256i pick = cell_pair(j);
+            const __m256i v = _mm256_blend_epi32(_mm256_permutevar8x32_epi32(a, pick),
+                                                 _mm256_permutevar8x32_epi32(b, pick), 0xCC);
+            store_colours(out + 8 * j, v, false);
+        }
+    }
+}
+
+template <int S> void flat_row(uint32_t* out, const uint8_t* source, bool cleared) {
+    for (int x = 0; x < stripe_cells; x += 8, source += 16, out += 32) {
+        const __m256i a = dots8<S>(source);
+        for (int j = 0; j < 4; ++j)
+            store_colours(out + 8 * j, _mm256_permutevar8x32_epi32(a, cell_pair(j)), cleared);
+    }
+}
+
+} // namespace
+
+void hires_avx2(const uint8_t* picture, const int16_t* rows, int count, uint32_t* frame,
+                const uint8_t* pal32) {
+    alignas(32) uint32_t table[256];
+    for (int i = 0; i < 256; ++i) {
+        table[i] = pal32[3 * i] | static_cast<uint32_t>(pal32[3 * i + 1]) << 8 |
+                   static_cast<uint32_t>(pal32[3 * i + 2]) << 16;
+    }
+    const int* words = reinterpret_cast<const int*>(table);
+    for (int k = 0; k < count; ++k) {
+        if (rows[k] < 0) continue;
+        const uint8_t* source = picture + rows[k] * hires_width;
+        uint32_t* out = frame + k * hires_width;
+        for (int x = 0; x < hires_width; x += 8) {
+            const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(source + x));
+            const __m256i colours = _mm256_i32gather_epi32(words, _mm256_cvtepu8_epi32(eight), 4);
+            store_colours(out + x, colours, false);
+        }
+    }
+}
+
+void stripes_avx2(const uint8_t* s, uint32_t* top) {
+    for (int g = 0; g < stripe_groups_shown; ++g, s += 3 * stripe_pitch) {
+        uint32_t* out = top + 3 * g * hires_width;
+        const uint8_t* b = s + 2 * stripe_pitch;
+        if (g > 0) stripe_row<blue_dot, red_dot>(out, b, s - 3 * stripe_pitch);
+        stripe_row<green_dot, blue_dot>(out + hires_width, s + stripe_pitch, b);
+        stripe_row<red_dot, green_dot>(out + 2 * hires_width, s, s + stripe_pitch);
+    }
+}
+
+void stripes_flat_avx2(const uint8_t* s, uint32_t* top, int cleared) {
+    for (int g = 0; g < stripe_groups_shown; ++g, s += 3 * stripe_pitch) {
+        const int row = 3 * g;
+        flat_row<green_dot>(top + row * hires_width, s + 2 * stripe_pitch, row < cleared);
+        flat_row<blue_dot>(top + (row + 1) * hires_width, s + stripe_pitch, row + 1 < cleared);
+        flat_row<red_dot>(top + (row + 2) * hires_width, s, row + 2 < cleared);
+    }
+}
+
+} // namespace vantrose
