@@ -1,5 +1,5 @@
-// The converters with AVX2: the hires picture through gathers from a word-a-colour pal32, the
-// stripe dots 32 pixels a step.
+// The converters with AVX2: the hires picture eight pixels a step through a word-a-colour pal32,
+// the stripe dots 32 pixels a step.
 #include <immintrin.h>
 
 #include "shell/present_paths.h"
@@ -18,6 +18,14 @@ inline void store_colours(uint32_t* out, __m256i v, bool cleared) {
         v = _mm256_or_si256(kept, v);
     }
     _mm256_storeu_si256(o, v);
+}
+
+// Four pal32 words, of the pixels at `s`.
+inline __m128i words4(const uint8_t* s, const uint32_t* words) {
+    const __m128i v = _mm_cvtsi32_si128(static_cast<int>(words[s[0]]));
+    return _mm_insert_epi32(_mm_insert_epi32(_mm_insert_epi32(v, static_cast<int>(words[s[1]]), 1),
+                                             static_cast<int>(words[s[2]]), 2),
+                            static_cast<int>(words[s[3]]), 3);
 }
 
 // Eight source levels (the even bytes of 16) as dot values, one a word, in column order.
@@ -63,16 +71,13 @@ void hires_avx2(const uint8_t* picture, const int16_t* rows, int count, uint32_t
         table[i] = pal32[3 * i] | static_cast<uint32_t>(pal32[3 * i + 1]) << 8 |
                    static_cast<uint32_t>(pal32[3 * i + 2]) << 16;
     }
-    const int* words = reinterpret_cast<const int*>(table);
     for (int k = 0; k < count; ++k) {
         if (rows[k] < 0) continue;
-        const uint8_t* source = picture + rows[k] * hires_width;
+        const uint8_t* s = picture + rows[k] * hires_width;
         uint32_t* out = frame + k * hires_width;
-        for (int x = 0; x < hires_width; x += 8) {
-            const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(source + x));
-            const __m256i colours = _mm256_i32gather_epi32(words, _mm256_cvtepu8_epi32(eight), 4);
-            store_colours(out + x, colours, false);
-        }
+        // Loads into lanes: on some processors a gather takes half as long again.
+        for (int x = 0; x < hires_width; x += 8, s += 8)
+            store_colours(out + x, _mm256_set_m128i(words4(s + 4, table), words4(s, table)), false);
     }
 }
 
