@@ -82,7 +82,7 @@ add_custom_target(web_site ALL DEPENDS ${site_files} ${VANTROSE_WEB_SITE}/vantro
 # The processor paths beside memset and memcpy under node: node build/wasm/cpu_paths_bench.js
 add_executable(cpu_paths_bench bench/cpu_paths_bench.cpp)
 target_link_libraries(cpu_paths_bench PRIVATE vantrose_core)
-target_link_options(cpu_paths_bench PRIVATE -sENVIRONMENT=node -sALLOW_MEMORY_GROWTH=1)
+target_link_options(cpu_paths_bench PRIVATE -sENVIRONMENT=node -sALLOW_MEMORY_GROWTH=1 -sWASM_ASYNC_COMPILATION=0)
 
 # The module's first seconds through this libopenmpt under node, for the comparison with the
 # native library (tests/web).
