@@ -21,7 +21,10 @@ inline v128_t columns(uint8_t even, uint8_t odd) {
 inline void levels(const uint8_t* s, const uint32_t* words, v128_t (&rows)[4]) {
     v128_t v[4];
     for (int i = 0; i < 4; ++i, s += 4) {
-        const v128_t colours = wasm_u32x4_make(words[s[0]], words[s[1]], words[s[2]], words[s[3]]);
+        uint32_t four;
+        __builtin_memcpy(&four, s, 4);
+        const v128_t colours = wasm_u32x4_make(words[four & 0xFF], words[(four >> 8) & 0xFF],
+                                               words[(four >> 16) & 0xFF], words[four >> 24]);
         // Four pixels p0..p3 (words red, green, blue, 0): row 0 p0.r - p2.r -, row 1
         // p0.g p1.r p2.g p3.r, row 2 p0.b p1.g p2.b p3.g, row 3 - p1.b - p3.b.
         v[i] = wasm_i8x16_swizzle(

@@ -20,12 +20,13 @@ inline void store_colours(uint32_t* out, __m256i v, bool cleared) {
     _mm256_storeu_si256(o, v);
 }
 
-// Four pal32 words, of the pixels at `s`.
-inline __m128i words4(const uint8_t* s, const uint32_t* words) {
-    const __m128i v = _mm_cvtsi32_si128(static_cast<int>(words[s[0]]));
-    return _mm_insert_epi32(_mm_insert_epi32(_mm_insert_epi32(v, static_cast<int>(words[s[1]]), 1),
-                                             static_cast<int>(words[s[2]]), 2),
-                            static_cast<int>(words[s[3]]), 3);
+// Four pal32 words, of the four pixels in the bytes of `four`, first pixel lowest.
+inline __m128i words4(uint32_t four, const uint32_t* words) {
+    const __m128i v = _mm_cvtsi32_si128(static_cast<int>(words[four & 0xFF]));
+    return _mm_insert_epi32(
+        _mm_insert_epi32(_mm_insert_epi32(v, static_cast<int>(words[(four >> 8) & 0xFF]), 1),
+                         static_cast<int>(words[(four >> 16) & 0xFF]), 2),
+        static_cast<int>(words[four >> 24]), 3);
 }
 
 // Eight source levels (the even bytes of 16) as dot values, one a word, in column order.
@@ -76,8 +77,13 @@ void hires_avx2(const uint8_t* picture, const int16_t* rows, int count, uint32_t
         const uint8_t* s = picture + rows[k] * hires_width;
         uint32_t* out = frame + k * hires_width;
         // Loads into lanes: on some processors a gather takes half as long again.
-        for (int x = 0; x < hires_width; x += 8, s += 8)
-            store_colours(out + x, _mm256_set_m128i(words4(s + 4, table), words4(s, table)), false);
+        for (int x = 0; x < hires_width; x += 8, s += 8) {
+            uint64_t eight;
+            __builtin_memcpy(&eight, s, 8);
+            const __m128i low = words4(static_cast<uint32_t>(eight), table);
+            const __m128i high = words4(static_cast<uint32_t>(eight >> 32), table);
+            store_colours(out + x, _mm256_set_m128i(high, low), false);
+        }
     }
 }
 

@@ -73,8 +73,10 @@ void hires_simd128(const uint8_t* picture, const int16_t* rows, int count, uint3
         const uint8_t* s = picture + rows[k] * hires_width;
         uint32_t* out = frame + k * hires_width;
         for (int x = 0; x < hires_width; x += 4) {
-            const v128_t colours =
-                wasm_u32x4_make(table[s[x]], table[s[x + 1]], table[s[x + 2]], table[s[x + 3]]);
+            uint32_t four;
+            __builtin_memcpy(&four, s + x, 4);
+            const v128_t colours = wasm_u32x4_make(table[four & 0xFF], table[(four >> 8) & 0xFF],
+                                                   table[(four >> 16) & 0xFF], table[four >> 24]);
             store_colours(out + x, colours, false);
         }
     }
