@@ -29,37 +29,38 @@ inline __m128i words4(uint32_t four, const uint32_t* words) {
         static_cast<int>(words[four >> 24]), 3);
 }
 
-// Eight source levels (the even bytes of 16) as dot values, one a word, in column order.
+// Eight source levels (the even bytes of 16) as dot values, one a word: cells 0, 2, 4, 6 in the
+// low lane and 1, 3, 5, 7 in the high one, so that the unpacks below, which work within lanes,
+// give whole cells in column order.
 template <int S> inline __m256i dots8(const uint8_t* source) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
+    const __m128i order = _mm_setr_epi8(0, -1, 4, -1, 8, -1, 12, -1, 2, -1, 6, -1, 10, -1, 14, -1);
+    __m128i v = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source)), order);
     v = _mm_and_si128(_mm_slli_epi16(v, 2), _mm_set1_epi16(0x00FC));
     return _mm256_slli_epi32(_mm256_cvtepu16_epi32(v), S);
-}
-
-// Cells 2j and 2j + 1 of eight: word 2j four times, then word 2j + 1 four times.
-inline __m256i cell_pair(int j) {
-    return _mm256_setr_epi32(2 * j, 2 * j, 2 * j, 2 * j, 2 * j + 1, 2 * j + 1, 2 * j + 1,
-                             2 * j + 1);
 }
 
 // One staggered row: columns 4x, 4x+1 from `left`, columns 4x+2, 4x+3 from `right`.
 template <int L, int R> void stripe_row(uint32_t* out, const uint8_t* left, const uint8_t* right) {
     for (int x = 0; x < stripe_cells; x += 8, left += 16, right += 16, out += 32) {
         const __m256i a = dots8<L>(left), b = dots8<R>(right);
-        for (int j = 0; j < 4; ++j) {
-            const __m256i pick = cell_pair(j);
-            const __m256i v = _mm256_blend_epi32(_mm256_permutevar8x32_epi32(a, pick),
-                                                 _mm256_permutevar8x32_epi32(b, pick), 0xCC);
-            store_colours(out + 8 * j, v, false);
-        }
+        const __m256i low = _mm256_unpacklo_epi32(a, b);  // a0 b0 a2 b2 | a1 b1 a3 b3
+        const __m256i high = _mm256_unpackhi_epi32(a, b); // a4 b4 a6 b6 | a5 b5 a7 b7
+        store_colours(out, _mm256_shuffle_epi32(low, _MM_SHUFFLE(1, 1, 0, 0)), false);
+        store_colours(out + 8, _mm256_shuffle_epi32(low, _MM_SHUFFLE(3, 3, 2, 2)), false);
+        store_colours(out + 16, _mm256_shuffle_epi32(high, _MM_SHUFFLE(1, 1, 0, 0)), false);
+        store_colours(out + 24, _mm256_shuffle_epi32(high, _MM_SHUFFLE(3, 3, 2, 2)), false);
     }
 }
 
 template <int S> void flat_row(uint32_t* out, const uint8_t* source, bool cleared) {
     for (int x = 0; x < stripe_cells; x += 8, source += 16, out += 32) {
         const __m256i a = dots8<S>(source);
-        for (int j = 0; j < 4; ++j)
-            store_colours(out + 8 * j, _mm256_permutevar8x32_epi32(a, cell_pair(j)), cleared);
+        const __m256i low = _mm256_unpacklo_epi32(a, a);  // a0 a0 a2 a2 | a1 a1 a3 a3
+        const __m256i high = _mm256_unpackhi_epi32(a, a); // a4 a4 a6 a6 | a5 a5 a7 a7
+        store_colours(out, _mm256_unpacklo_epi64(low, low), cleared);
+        store_colours(out + 8, _mm256_unpackhi_epi64(low, low), cleared);
+        store_colours(out + 16, _mm256_unpacklo_epi64(high, high), cleared);
+        store_colours(out + 24, _mm256_unpackhi_epi64(high, high), cleared);
     }
 }
 
