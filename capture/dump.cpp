@@ -1,6 +1,5 @@
 // --dump: the folder frames go to, and frames written as PNG.
 #include <png.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -9,8 +8,9 @@
 #include <filesystem>
 #include <vector>
 
+#include "capture/dump.h"
+#include "platform/sys.h"
 #include "shell/display.h"
-#include "capture/stats.h"
 
 namespace vantrose {
 
@@ -23,14 +23,13 @@ bool prepare_dump_folder(const std::string& dir, std::string& error) {
     }
     // A file made and removed now tells whether frames can be written there (permissions, a
     // read-only disk); a show whose frames would be lost is not played.
-    std::string probe = dir + "/.vantrose-dump-XXXXXX";
-    const int fd = mkstemp(probe.data());
-    if (fd < 0) {
-        error = "cannot write into the --dump folder " + dir + ": " + std::strerror(errno);
+    std::string why;
+    const std::string probe = make_temp_file(dir + "/.vantrose-dump-", why);
+    if (probe.empty()) {
+        error = "cannot write into the --dump folder " + dir + ": " + why;
         return false;
     }
-    close(fd);
-    unlink(probe.c_str());
+    std::remove(probe.c_str());
     return true;
 }
 

@@ -1,18 +1,11 @@
+// Recording the show to a video with sound: frames and samples piped to ffmpeg.
 #include "capture/recorder.h"
-
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cinttypes>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,15 +14,14 @@
 #include <initializer_list>
 #include <vector>
 
+#include "capture/trace.h"
+#include "platform/platform.h"
+#include "platform/sys.h"
 #include "shell/clock.h"
 #include "shell/display.h"
 #include "shell/music.h"
 #include "shell/options.h"
-#include "platform/platform.h"
 #include "shell/startup.h"
-#include "capture/trace.h"
-
-extern char** environ;
 
 namespace vantrose {
 
@@ -40,7 +32,8 @@ using Clock = std::chrono::steady_clock;
 // Bytes on their way into a pipe, a frame's worth per chunk: written as far as the pipe takes
 // them, never blocking. Sent chunks are kept for reuse, so steady recording allocates nothing.
 struct Outbox {
-    int fd = -1;
+    int pipe = 0; // which of the child's pipes
+    bool open = false;
     std::deque<std::vector<uint8_t>> chunks;
     std::vector<std::vector<uint8_t>> spare;
     size_t head = 0; // bytes of the first chunk already sent
@@ -58,16 +51,16 @@ struct Outbox {
         chunks.push_back(std::move(chunk));
         waiting += size;
     }
-    // 0 when the pipe took what it could, else the errno of the write that failed.
-    int send() {
+    // Empty when the pipe took what it could, else why the write failed.
+    std::string send(ChildProcess& child, bool& broken) {
         while (!chunks.empty()) {
             std::vector<uint8_t>& first = chunks.front();
             if (head < first.size()) {
-                const ssize_t n = write(fd, first.data() + head, first.size() - head);
-                if (n < 0) {
-                    if (errno == EINTR) continue;
-                    return errno == EAGAIN ? 0 : errno;
-                }
+                std::string error;
+                const int64_t n = pipe_write(child, pipe, first.data() + head, first.size() - head,
+                                             broken, error);
+                if (n < 0) return error;
+                if (n == 0) return {};
                 head += static_cast<size_t>(n);
                 waiting -= static_cast<size_t>(n);
                 if (head < first.size()) continue;
@@ -76,7 +69,7 @@ struct Outbox {
             chunks.pop_front();
             head = 0;
         }
-        return 0;
+        return {};
     }
 };
 
@@ -88,9 +81,9 @@ struct Recording {
     std::string part;     // what ffmpeg writes, renamed to the output once complete
     std::string log_path; // ffmpeg's messages, shown when it fails
     std::string ffmpeg;
-    pid_t encoder = -1;
-    Outbox video;
-    Outbox sound;
+    ChildProcess encoder;
+    Outbox video{0, false, {}, {}, 0, 0};
+    Outbox sound{1, false, {}, {}, 0, 0};
     size_t video_lag = 0; // picture bytes that may wait in the outbox before a frame blocks
     int height = 0;
     uint64_t frames = 0;
@@ -114,27 +107,6 @@ std::string lower(std::string text) {
     return text;
 }
 
-// The program file `name` on PATH, empty when there is none.
-std::string find_program(const char* name) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
-    size_t begin = 0;
-    while (begin <= dirs.size()) {
-        size_t end = dirs.find(':', begin);
-        if (end == std::string::npos) end = dirs.size();
-        std::string dir = dirs.substr(begin, end - begin);
-        if (dir.empty()) dir = ".";
-        const std::string candidate = dir + "/" + name;
-        struct stat info;
-        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-            access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-        begin = end + 1;
-    }
-    return {};
-}
-
 // Orders of the module up to its end mark (255): the length of the show in orders, roughly.
 int32_t module_order_total() {
     FILE* file = std::fopen(music_path().c_str(), "rb");
@@ -147,63 +119,6 @@ int32_t module_order_total() {
     size_t total = 0;
     while (total < orders && head[96 + total] != 255) ++total;
     return static_cast<int32_t>(total);
-}
-
-// Runs ffmpeg with the picture pipe as its stdin, the sound pipe as fd 3 and its messages into
-// the log, in a process group of its own: Ctrl-C at the terminal reaches only us, and ffmpeg is
-// ended by the closing pipes, never halfway through a frame.
-pid_t spawn(const std::vector<std::string>& args, int video_fd, int sound_fd, int log_fd) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, video_fd, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    if (log_fd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, log_fd, 2);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    }
-    posix_spawn_file_actions_adddup2(&actions, sound_fd, 3);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults, none;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
-                                              POSIX_SPAWN_SETSIGMASK);
-    pid_t pid = -1;
-    const int error = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) {
-        errno = error;
-        return -1;
-    }
-    return pid;
-}
-
-// Waits for the process; empty when it exited with status 0, else how it ended.
-std::string wait_for(pid_t pid) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return std::string("cannot wait for ffmpeg: ") + std::strerror(errno);
-    }
-    if (WIFEXITED(status)) {
-        if (WEXITSTATUS(status) == 0) return {};
-        return "ffmpeg ended with status " + std::to_string(WEXITSTATUS(status));
-    }
-    if (WIFSIGNALED(status))
-        return "ffmpeg was ended by signal " + std::to_string(WTERMSIG(status));
-    return "ffmpeg ended abnormally";
 }
 
 std::string fraction_text(double seconds) {
@@ -233,14 +148,13 @@ void fail(const std::string& why) {
 
 // Waits until ffmpeg takes more from a pipe that has bytes waiting.
 bool wait_for_room() {
-    pollfd waiting[2];
-    nfds_t count = 0;
-    for (Outbox* box : {&rec.sound, &rec.video}) {
-        if (box->fd >= 0 && box->pending() > 0) waiting[count++] = pollfd{box->fd, POLLOUT, 0};
-    }
-    const int ready = poll(waiting, count, stall_ms);
-    if (ready < 0 && errno != EINTR) {
-        fail(std::string("cannot wait for ffmpeg: ") + std::strerror(errno));
+    bool waiting[2] = {};
+    for (Outbox* box : {&rec.sound, &rec.video})
+        waiting[box->pipe] = box->open && box->pending() > 0;
+    std::string error;
+    const int ready = pipe_wait(rec.encoder, waiting, stall_ms, error);
+    if (ready < 0) {
+        fail("cannot wait for ffmpeg: " + error);
         return false;
     }
     if (ready == 0) {
@@ -251,10 +165,11 @@ bool wait_for_room() {
 }
 
 bool send(Outbox& box) {
-    const int error = box.send();
-    if (error == 0) return true;
-    fail(error == EPIPE ? std::string("ffmpeg stopped taking frames")
-                        : std::string("cannot send the show to ffmpeg: ") + std::strerror(error));
+    bool broken = false;
+    const std::string error = box.send(rec.encoder, broken);
+    if (error.empty()) return true;
+    fail(broken ? std::string("ffmpeg stopped taking frames")
+                : "cannot send the show to ffmpeg: " + error);
     return false;
 }
 
@@ -282,14 +197,14 @@ bool pump() {
 bool drain() {
     for (;;) {
         for (Outbox* box : {&rec.sound, &rec.video}) {
-            if (box->fd < 0) continue;
+            if (!box->open) continue;
             if (!send(*box)) return false;
             if (box->pending() == 0) {
-                close(box->fd);
-                box->fd = -1;
+                pipe_close(rec.encoder, box->pipe);
+                box->open = false;
             }
         }
-        if (rec.sound.fd < 0 && rec.video.fd < 0) return true;
+        if (!rec.sound.open && !rec.video.open) return true;
         if (!wait_for_room()) return false;
     }
 }
@@ -329,14 +244,14 @@ void show_progress() {
 
 void close_pipes() {
     for (Outbox* box : {&rec.video, &rec.sound}) {
-        if (box->fd >= 0) close(box->fd);
-        box->fd = -1;
+        pipe_close(rec.encoder, box->pipe);
+        box->open = false;
     }
 }
 
 void remove_files() {
-    if (!rec.part.empty()) unlink(rec.part.c_str());
-    if (!rec.log_path.empty()) unlink(rec.log_path.c_str());
+    if (!rec.part.empty()) std::remove(rec.part.c_str());
+    if (!rec.log_path.empty()) std::remove(rec.log_path.c_str());
 }
 
 // The last lines ffmpeg wrote, for a failure report.
@@ -372,19 +287,17 @@ void abandon_recording() {
     if (!rec.open) return;
     rec.open = false;
     close_pipes();
-    if (rec.encoder > 0) {
-        kill(rec.encoder, SIGKILL);
-        wait_for(rec.encoder);
-    }
+    child_kill(rec.encoder);
+    child_wait(rec.encoder);
     remove_files();
 }
 
 std::vector<std::string> ffmpeg_args() {
     std::vector<std::string> args = {rec.ffmpeg, "-hide_banner", "-nostdin",
                                      "-nostats", "-loglevel",    "error"};
-    // The picture on stdin and the sound on fd 3, both raw and fully described here. ffmpeg
-    // opens its inputs one after the other, so it must not read ahead in one to learn about it
-    // (by default up to 5 s), or it waits for sound while the picture it does not read blocks
+    // The picture on stdin and the sound on the second pipe, both raw and fully described here.
+    // ffmpeg opens its inputs one after the other, so it must not read ahead in one to learn about
+    // it (by default up to 5 s), or it waits for sound while the picture it does not read blocks
     // the show: one packet each is enough.
     const std::vector<std::string> no_look_ahead = {"-probesize", "32", "-analyzeduration", "0"};
     args.insert(args.end(), no_look_ahead.begin(), no_look_ahead.end());
@@ -393,7 +306,7 @@ std::vector<std::string> ffmpeg_args() {
                              "-framerate", std::to_string(options.refresh), "-i", "pipe:0"});
     args.insert(args.end(), no_look_ahead.begin(), no_look_ahead.end());
     args.insert(args.end(), {"-f", "s16le", "-ar", std::to_string(audio_rate), "-ac", "2", "-i",
-                             "pipe:3", "-map", "0:v:0", "-map", "1:a:0"});
+                             rec.encoder.second_input, "-map", "0:v:0", "-map", "1:a:0"});
     const std::string k = std::to_string(options.scale);
     if (options.scale > 1) {
         args.insert(args.end(), {"-vf", "scale=iw*" + k + ":ih*" + k + ":flags=neighbor"});
@@ -418,22 +331,6 @@ std::vector<std::string> ffmpeg_args() {
     }
     args.insert(args.end(), {"-y", rec.part});
     return args;
-}
-
-// A pipe whose two ends sit at fd 10 or above, close-on-exec: clear of 0..3, which the child's
-// ends are moved to.
-bool make_pipe(int fds[2]) {
-    int raw[2];
-    if (pipe(raw) != 0) return false;
-    for (int i = 0; i < 2; ++i) {
-        fds[i] = fcntl(raw[i], F_DUPFD_CLOEXEC, 10);
-        close(raw[i]);
-    }
-    if (fds[0] >= 0 && fds[1] >= 0) return true;
-    for (int i = 0; i < 2; ++i) {
-        if (fds[i] >= 0) close(fds[i]);
-    }
-    return false;
 }
 
 } // namespace
@@ -461,72 +358,52 @@ bool recorder_open(std::string& error) {
                 "ffmpeg (sudo apt-get install ffmpeg)";
         return false;
     }
-    struct stat info;
-    if (stat(rec.output.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode)) {
+    std::error_code failed;
+    if (std::filesystem::exists(rec.output, failed)) {
+        if (std::filesystem::is_directory(rec.output, failed)) {
             error = "cannot record to '" + rec.output + "': it is a folder";
             return false;
         }
-        if (access(rec.output.c_str(), W_OK) != 0) {
+        // Opened for writing without truncating: a file we may not replace is refused now.
+        FILE* existing = std::fopen(rec.output.c_str(), "r+b");
+        if (!existing) {
             error = "cannot record to '" + rec.output + "': " + std::strerror(errno);
             return false;
         }
+        std::fclose(existing);
     }
     // ffmpeg writes beside the output, on the same disk; making that file first tells whether
     // the folder takes files at all.
     rec.part = rec.output + ".part";
-    const int probe = open(rec.part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (probe < 0) {
+    FILE* probe = std::fopen(rec.part.c_str(), "wb");
+    if (!probe) {
         error = "cannot record to '" + rec.output + "': " + std::strerror(errno);
         rec = Recording{};
         return false;
     }
-    close(probe);
+    std::fclose(probe);
 
     const char* tmp = std::getenv("TMPDIR");
-    std::string log_template = std::string(tmp && *tmp ? tmp : "/tmp") + "/vantrose-ffmpeg-XXXXXX";
-    const int log_fd = mkostemp(log_template.data(), O_CLOEXEC);
-    if (log_fd >= 0) rec.log_path = log_template;
-
-    int video_fds[2], sound_fds[2];
-    const bool piped = make_pipe(video_fds);
-    if (!piped || !make_pipe(sound_fds)) {
-        error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
-        if (piped) close(video_fds[0]), close(video_fds[1]);
-        if (log_fd >= 0) close(log_fd);
-        remove_files();
-        rec = Recording{};
-        return false;
-    }
-    // A whole frame fits in the pipe, so the show draws the next while ffmpeg encodes.
-    fcntl(video_fds[1], F_SETPIPE_SZ, 1 << 20);
-    // A stopped ffmpeg shows as EPIPE on the next write, not as a signal that kills us.
-    std::signal(SIGPIPE, SIG_IGN);
+    const std::filesystem::path temp_dir =
+        tmp && *tmp ? std::filesystem::path(tmp) : std::filesystem::temp_directory_path(failed);
+    std::string ignored;
+    rec.log_path = make_temp_file((temp_dir / "vantrose-ffmpeg-").string(), ignored);
 
     rec.height = screen_height;
-    rec.encoder = spawn(ffmpeg_args(), video_fds[0], sound_fds[0], log_fd);
-    const int spawn_errno = errno;
-    close(video_fds[0]);
-    close(sound_fds[0]);
-    if (log_fd >= 0) close(log_fd);
-    rec.video.fd = video_fds[1];
-    rec.sound.fd = sound_fds[1];
-    if (rec.encoder < 0) {
-        error = "cannot start " + rec.ffmpeg + ": " + std::strerror(spawn_errno);
-        close_pipes();
+    if (!make_child_pipes(rec.encoder, error) ||
+        !spawn_child(ffmpeg_args(), rec.log_path, rec.encoder, error)) {
         remove_files();
         rec = Recording{};
         return false;
     }
-    fcntl(rec.video.fd, F_SETFL, O_NONBLOCK);
-    fcntl(rec.sound.fd, F_SETFL, O_NONBLOCK);
+    rec.video.open = rec.sound.open = true;
     // The frames of lag_samples and two to spare.
     const uint64_t lag_frames =
         2 + (uint64_t{lag_samples} * options.refresh + audio_rate - 1) / audio_rate;
     rec.video_lag = lag_frames * frame_width * 4 * static_cast<size_t>(rec.height);
     rec.open = true;
     rec.order_total = module_order_total();
-    rec.terminal = isatty(STDERR_FILENO) == 1;
+    rec.terminal = stderr_is_terminal();
     rec.started = rec.last_progress = Clock::now();
     static bool registered = false;
     if (!registered) registered = std::atexit(abandon_recording) == 0;
@@ -561,9 +438,8 @@ bool recorder_close() {
 
     if (rec.failure.empty()) drain();
     close_pipes();
-    if (!rec.failure.empty()) kill(rec.encoder, SIGKILL);
-    const std::string ended = wait_for(rec.encoder);
-    rec.encoder = -1;
+    if (!rec.failure.empty()) child_kill(rec.encoder);
+    const std::string ended = child_wait(rec.encoder);
     if (!ended.empty()) fail(ended);
     if (rec.failure.empty() && std::rename(rec.part.c_str(), rec.output.c_str()) != 0) {
         fail("cannot put the recording in place as " + rec.output + ": " + std::strerror(errno));

@@ -2,7 +2,6 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 namespace vantrose {
 
@@ -21,11 +20,5 @@ constexpr uint64_t checksum_seed = 0xcbf29ce484222325ull;
 
 // The checksum of every frame presented so far in a scene (0 before the first scene start).
 uint64_t scene_checksum(int scene);
-
-// Makes the --dump folder and checks that it takes files; false with the reason in `error`.
-bool prepare_dump_folder(const std::string& dir, std::string& error);
-
-// Writes a 640 x height frame of blue, green, red, unused as an RGB PNG; false on failure.
-bool write_png(const std::string& path, const uint8_t* frame, int height);
 
 } // namespace vantrose

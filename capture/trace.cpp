@@ -1,9 +1,8 @@
+// --trace: a line per scene start, 3D phase change and archive load.
 #include "capture/trace.h"
 
-#include <chrono>
 #include <cinttypes>
 #include <cstdio>
-#include <map>
 
 #include "engine3d/model.h"
 #include "runtime/buffers.h"
@@ -11,31 +10,13 @@
 #include "shell/display.h"
 #include "shell/music.h"
 #include "shell/options.h"
-#include "capture/stats.h"
 #include "shell/timer.h"
 
 namespace vantrose {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-struct SceneFigures {
-    uint64_t frames = 0;
-    double seconds = 0; // wall time from the frame before to each of the scene's frames
-    uint64_t checksum = checksum_seed;
-};
-
 int current_scene = 0;
-std::map<int, SceneFigures> scenes;
-Clock::time_point show_start;
-Clock::time_point last_frame;
-bool started = false;
-bool dump_failed = false;
-
-double seconds_between(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double>(b - a).count();
-}
 
 void trace_line(const char* what, int number) {
     if (!options.trace) return;
@@ -94,79 +75,12 @@ int scene_playing() {
     return current_scene;
 }
 
+void forget_scene() {
+    current_scene = 0;
+}
+
 void note_phase_change(int phase) {
     if (!skipping_scenes()) trace_line("phase", phase);
-}
-
-uint64_t frame_checksum(const uint8_t* bytes, size_t size, uint64_t hash) {
-    size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-        uint64_t word = 0;
-        for (int b = 7; b >= 0; --b) word = word << 8 | bytes[i + b];
-        hash = (hash ^ word) * 0x100000001b3ull;
-    }
-    for (; i < size; ++i) hash = (hash ^ bytes[i]) * 0x100000001b3ull;
-    return hash;
-}
-
-uint64_t scene_checksum(int scene) {
-    auto it = scenes.find(scene);
-    return it == scenes.end() ? checksum_seed : it->second.checksum;
-}
-
-void stats_begin() {
-    show_start = last_frame = Clock::now();
-    started = true;
-}
-
-void reset_stats() {
-    current_scene = 0;
-    scenes.clear();
-    started = false;
-    dump_failed = false;
-}
-
-void note_frame(const uint8_t* frame, int height, uint64_t index) {
-    if (!options.dump_dir.empty() && index % options.dump_every == 0 && !dump_failed) {
-        char name[32];
-        std::snprintf(name, sizeof name, "/frame-%06" PRIu64 ".png", index);
-        if (!write_png(options.dump_dir + name, frame, height)) {
-            std::fprintf(stderr, "vantrose: cannot write %s%s; no more frames are dumped\n",
-                         options.dump_dir.c_str(), name);
-            dump_failed = true;
-        }
-    }
-    if (!options.stats && !options.trace) return;
-    if (!started) stats_begin();
-    const Clock::time_point now = Clock::now();
-    SceneFigures& figures = scenes[current_scene];
-    figures.frames += 1;
-    figures.seconds += seconds_between(last_frame, now);
-    last_frame = now;
-    figures.checksum =
-        frame_checksum(frame, static_cast<size_t>(frame_width) * 4 * height, figures.checksum);
-}
-
-void print_stats() {
-    if (!options.stats && !options.trace) return;
-    for (const auto& [scene, figures] : scenes) {
-        std::fprintf(stderr, "checksum scene %d frames %" PRIu64 " fnv %016" PRIx64 "\n", scene,
-                     figures.frames, figures.checksum);
-    }
-    if (!options.stats) return;
-    const double wall = started ? seconds_between(show_start, Clock::now()) : 0.0;
-    // What was shown: the frames a scene skip ran unseen are not counted.
-    const uint64_t frames = frame_count() - skipped_frames();
-    const double show = virtual_clock_on() ? static_cast<double>(frames) / options.refresh : wall;
-    std::fprintf(stderr, "frames %" PRIu64 "\n", frames);
-    std::fprintf(stderr, "wall time %.3f s\n", wall);
-    std::fprintf(stderr, "real-time factor %.3f\n", wall > 0 ? show / wall : 0.0);
-    print_pacing_stats();
-    for (const auto& [scene, figures] : scenes) {
-        std::fprintf(stderr, "scene %d mean %.3f ms per frame over %" PRIu64 " frames\n", scene,
-                     figures.frames ? 1000.0 * figures.seconds / figures.frames : 0.0,
-                     figures.frames);
-    }
 }
 
 } // namespace vantrose

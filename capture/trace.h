@@ -4,12 +4,11 @@
 
 namespace vantrose {
 
-// Presented frames so far.
-uint64_t frame_count();
 // A scene of the show starts (1..42).
 void note_scene_start(int scene);
-// The scene playing now (0 before the first).
+// The scene playing now (0 before the first), and forgetting it (tests).
 int scene_playing();
+void forget_scene();
 // A 3D runner enters its phase (1..3).
 void note_phase_change(int phase);
 // An archive entry has been loaded into a buffer of the show.

@@ -1,14 +1,29 @@
-// The backends under the shell: an SDL window with audio, a browser page (the web build), or
-// nothing at all (headless).
+// The outside world behind one interface: an SDL window with audio, a browser page (the web
+// build), or nothing at all (headless). Every call past the display steps has a do-nothing
+// default, so a backend fills in only what it has.
 // The display steps mirror the order in which setup_display takes them; each reports failure.
 #pragma once
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <thread>
+
+#include "shell/commands.h"
 
 namespace vantrose {
 
 // Fills `frames` stereo sample frames (left, right) at 44100 Hz.
 using AudioFill = void (*)(int16_t* samples, size_t frames);
+
+// What reaches a dialog window: a key, the left mouse button or the pointer at x, y of the
+// window's pixels, or a request to close it.
+struct DialogEvent {
+    enum class Kind { none, key, mouse_down, mouse_move, mouse_up, close };
+    Kind kind = Kind::none;
+    int window = 0; // the dialog window it came to
+    KeyPress key;
+    int x = 0, y = 0;
+};
 
 class Platform {
   public:
@@ -55,16 +70,37 @@ class Platform {
     virtual bool follows_flip() { return false; }
     // Shows the frame presented last again (the window changed while the show is paused).
     virtual void present_again() {}
+    // Alt+Enter: full-screen to a window and back.
+    virtual void toggle_full_screen() {}
+    // Waits a little for input while the show is paused (pump_events follows).
+    virtual void wait_for_input() { std::this_thread::sleep_for(std::chrono::milliseconds(15)); }
+    // Hands a saved frame to the viewer the backend's own way (the page downloads it as `name`);
+    // false where there is none, and the frame is written as a PNG file instead.
+    virtual bool offer_frame(const uint8_t*, int, const char*) { return false; }
+    // Why the display could not be opened, for the message that says so.
+    virtual const char* error_text() { return "no display"; }
+    // The window system closed at the very end, once nothing uses it.
+    virtual void quit() {}
+
+    // Dialog windows, whose every pixel the shell draws, frame and caption too: w x h, centred,
+    // without the system's frame; the top `drag_rows` rows move it. `owner` (0: none) takes no
+    // input while it is open. Its number, 0 when none opens.
+    virtual int open_dialog(int /*w*/, int /*h*/, const char* /*caption*/, int /*drag_rows*/,
+                            int /*owner*/) {
+        return 0;
+    }
+    // w x h pixels of blue, green, red, unused, top row first; kept to repaint the window.
+    virtual void show_dialog(int /*window*/, const uint8_t* /*pixels*/) {}
+    // The dialogs' next event, after waiting at most `wait_ms` for one (Kind::none then).
+    virtual DialogEvent next_dialog_event(int /*wait_ms*/) { return {}; }
+    virtual void close_dialog(int /*window*/) {}
 };
 
 extern Platform* platform;
 
-Platform* sdl_platform();
+// The build's window backend (SDL natively, the page in the web build) and the null one.
+Platform* window_platform();
 Platform* headless_platform();
-Platform* web_platform(); // the web build only
-
-// Installs the X error handlers of the SDL window (the x11 video driver only).
-void catch_x_errors();
 
 // Escape, window close, SIGINT, SIGTERM and --frames post it; pump_messages acts on it.
 void post_quit();

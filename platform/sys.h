@@ -43,6 +43,8 @@ int64_t pipe_write(ChildProcess& child, int pipe, const uint8_t* bytes, size_t s
 // `timeout_ms`, -1 with `error` set.
 int pipe_wait(ChildProcess& child, const bool waiting[2], int timeout_ms, std::string& error);
 void pipe_close(ChildProcess& child, int pipe);
+// Ends the child at once (a recording abandoned or failed).
+void child_kill(ChildProcess& child);
 // Waits for the child to end: empty when it exited with status 0, else how it ended.
 std::string child_wait(ChildProcess& child);
 

@@ -1,7 +1,5 @@
 #include "shell/clock.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cinttypes>
@@ -9,15 +7,16 @@
 #include <thread>
 #include <vector>
 
+#include "capture/stats.h"
+#include "capture/trace.h"
+#include "platform/platform.h"
+#include "platform/sys.h"
 #include "shell/display.h"
 #include "shell/music.h"
 #include "shell/music_render.h"
 #include "shell/options.h"
-#include "platform/platform.h"
 #include "shell/startup.h"
-#include "capture/stats.h"
 #include "shell/timer.h"
-#include "capture/trace.h"
 
 namespace vantrose {
 
@@ -101,7 +100,7 @@ void scene_skip_reached(int scene) {
     if (!skipping) return;
     const uint64_t seconds = presented / options.refresh;
     // In place on a terminal (erased to the end of the line); a log gets only the closing line.
-    const char* rewrite = isatty(STDERR_FILENO) ? "\r\033[K" : nullptr;
+    const char* rewrite = stderr_is_terminal() ? "\r\033[K" : nullptr;
     if (scene < options.scene) {
         if (rewrite) {
             std::fprintf(stderr,

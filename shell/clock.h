@@ -17,6 +17,8 @@ extern FrameSink frame_sink;
 // show_frame's tail: counts the frame, runs the hooks, advances the virtual clock, and posts the
 // quit once --frames is reached.
 void frame_presented();
+// Presented frames so far.
+uint64_t frame_count();
 
 // Virtual clock: the timer starts ticking / the music starts playing at the current frame.
 void virtual_timer_start();

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "capture/dump.h"
 #include "capture/stats.h"
 #include "capture/trace.h"
 #include "platform/platform.h"
@@ -217,12 +218,13 @@ void save_presented_frame() {
     if (frame_count() == 0 || !true_color_frame) return;
     char name[40];
     std::snprintf(name, sizeof name, "vantrose-%06" PRIu64 ".png", frame_count() - 1);
+    if (platform->offer_frame(true_color_frame, screen_height, name)) return;
     std::error_code failed;
     const std::filesystem::path path = std::filesystem::absolute(name, failed);
     if (write_png(name, true_color_frame, screen_height))
-        std::fprintf(stderr, "vantrose: frame written to %s\n", path.c_str());
+        std::fprintf(stderr, "vantrose: frame written to %s\n", path.string().c_str());
     else
-        std::fprintf(stderr, "vantrose: cannot write %s\n", path.c_str());
+        std::fprintf(stderr, "vantrose: cannot write %s\n", path.string().c_str());
 }
 
 bool create_display_object() {
@@ -234,6 +236,11 @@ bool create_display_object() {
 }
 
 bool setup_display() {
+    at_shutdown([](bool) {
+        if (!display_usable()) return;
+        release_display();
+        platform->show_cursor(true);
+    });
     platform->show_cursor(false);
     // A window that failed to open fails the next step, as a null window would.
     const bool have_window = platform->create_window(screen_height);

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "runtime/script.h"
 #include "shell/clock.h"
 #include "shell/music_render.h"
 #include "shell/options.h"
-#include "platform/platform.h"
 #include "shell/startup.h"
 
 namespace vantrose {
@@ -195,6 +195,7 @@ void sound_init() {
     }
     device_open = platform->open_audio(device_fill);
     drive = device_open ? Drive::device : Drive::wall;
+    at_shutdown([](bool) { sound_close(); });
 }
 
 void sound_close() {
@@ -212,6 +213,7 @@ void audio_device_lost() {
 }
 
 void load_music() {
+    at_shutdown([](bool orderly) { orderly ? stop_music() : discard_music(); });
     const std::string path = music_path();
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {

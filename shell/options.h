@@ -2,6 +2,7 @@
 // output).
 #pragma once
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace vantrose {
@@ -33,6 +34,16 @@ struct Options {
 extern Options options;
 
 // Fills `result` from the arguments; on a bad command line returns false with `error` saying why.
+// One option: its name, its argument's shape (none when it takes no value), its help text (lines
+// split by newlines) and what it sets.
+struct OptionRow {
+    const char* name;
+    const char* argument;
+    const char* help;
+    bool (*apply)(Options& result, const char* value, std::string& error);
+};
+std::span<const OptionRow> option_rows();
+
 bool parse_options(int argc, char** argv, Options& result, std::string& error);
 
 // Usage text for --help and for bad command lines.

@@ -1,29 +1,29 @@
+// Entry, message pump, shutdown, and the one way out of the process.
 #include "shell/startup.h"
 
-#if !defined(__EMSCRIPTEN__)
-#include <SDL.h>
-#endif
-
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <new>
 #include <string>
+#include <vector>
 
+#include "capture/dump.h"
+#include "capture/recorder.h"
+#include "capture/stats.h"
+#include "platform/platform.h"
+#include "platform/sys.h"
 #include "runtime/archive.h"
 #include "runtime/buffers.h"
 #include "runtime/script.h"
 #include "shell/clock.h"
+#include "shell/commands.h"
 #include "shell/dialogs.h"
 #include "shell/display.h"
 #include "shell/music.h"
 #include "shell/music_render.h"
 #include "shell/options.h"
-#include "platform/platform.h"
-#include "capture/recorder.h"
-#include "capture/stats.h"
 #include "shell/timer.h"
 
 namespace vantrose {
@@ -38,37 +38,18 @@ namespace {
 std::atomic<bool> quit_flag{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-#if defined(__EMSCRIPTEN__)
-// The page is the web build's window system: nothing to close, and its canvas is always there.
-void close_windowing() {}
-const char* windowing_error() {
-    return "no canvas";
-}
-Platform* window_platform() {
-    return web_platform();
-}
-#else
-void close_windowing() {
-    SDL_Quit();
-}
-const char* windowing_error() {
-    return SDL_GetError();
-}
-Platform* window_platform() {
-    return sdl_platform();
-}
-#endif
-
-extern "C" void on_signal(int) {
+void on_end_signal() {
     quit_flag.store(true);
 }
+
+std::vector<Close> closes;
 
 void no_display() {
     std::fprintf(stderr,
                  "vantrose: no display could be opened (%s).\n"
                  "Run with --headless to play the show without a window, or with --record FILE "
                  "to render it to a video.\n",
-                 windowing_error());
+                 platform->error_text());
 }
 
 void usage_error(const std::string& error) {
@@ -78,27 +59,16 @@ void usage_error(const std::string& error) {
 std::string display_failure;
 bool closed = false;
 
-// A display that failed or went away is not touched again: releasing a window that is gone
-// only brings more X errors, the last of them after our handler has been taken down.
-bool display_usable() {
-    return !display_gone && display_failure.empty();
-}
-
-// The timer thread first: once it is joined no tick runs while the music, the devices and the
-// buffers go.
-void close_everything(bool report_music) {
+// Last started, first closed: the timer thread is joined before the music, the devices and the
+// buffers go, so no tick runs while they do.
+void close_everything(bool orderly) {
     if (closed) return;
     closed = true;
-    stop_timer();
-    if (report_music)
-        stop_music();
-    else
-        discard_music();
-    sound_close();
-    if (display_usable()) {
-        release_display();
-        platform->show_cursor(true);
-    }
+    for (auto close = closes.rbegin(); close != closes.rend(); ++close) (*close)(orderly);
+}
+
+void close_windowing() {
+    if (display_usable()) platform->quit();
 }
 
 // The end of a show that ran: the complete show (status 1) or a quit (status 0). A recording
@@ -107,7 +77,7 @@ void close_everything(bool report_music) {
     shutdown();
     print_stats();
     const bool recorded = recorder_close();
-    if (display_usable()) close_windowing();
+    close_windowing();
     std::fflush(stdout);
     std::exit(recorded ? status : 2);
 }
@@ -126,6 +96,16 @@ void clear_quit() {
 
 bool display_gone = false;
 
+bool display_usable() {
+    return !display_gone && display_failure.empty();
+}
+
+// A subsystem started again counts as started last.
+void at_shutdown(Close close) {
+    std::erase(closes, close);
+    closes.push_back(close);
+}
+
 // The quit ends whatever loop waits (the mode dialog too); the failure decides the status.
 void display_failed(const std::string& why) {
     if (display_failure.empty()) display_failure = why;
@@ -134,6 +114,7 @@ void display_failed(const std::string& why) {
 
 void pump_messages() {
     if (!display_gone) platform->pump_events();
+    wait_while_paused();
     if (!display_failure.empty()) end_process(2, {}, display_failure + "\n");
     if (quit_posted()) end_show(show_end_status(false));
 }
@@ -148,7 +129,7 @@ void end_process(int status, const std::string& out_text, const std::string& err
     std::fputs(out_text.c_str(), stdout);
     std::fflush(stdout);
     std::fputs(err_text.c_str(), stderr);
-    if (display_usable()) close_windowing();
+    close_windowing();
     std::exit(status);
 }
 
@@ -182,8 +163,7 @@ int vantrose_main(int argc, char** argv) {
     }
     find_data_dir();
     archive_path = options.data_dir + "/vantrose.dat";
-    std::signal(SIGINT, on_signal);
-    std::signal(SIGTERM, on_signal);
+    catch_end_signals(on_end_signal);
     platform = options.headless ? headless_platform() : window_platform();
     app_active = options.headless ? 1 : 0;
 

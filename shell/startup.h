@@ -18,6 +18,12 @@ void pump_messages();
 // shows the cursor. Runs once; later calls do nothing.
 void shutdown();
 
+// What a subsystem does at the end: `orderly` on the show's own end (the music reports its stop
+// and free), not on an early way out.
+using Close = void (*)(bool orderly);
+// Each subsystem registers its close as it starts; the way out runs them once, last first.
+void at_shutdown(Close close);
+
 // Every end of the process once it has started goes through here, whatever ends it: shutdown
 // (the music closed without its stop and free messages), the work buffers freed, then
 // `out_text` on stdout and `err_text` on stderr, then exit with `status`. No thread but the
@@ -32,6 +38,9 @@ std::string data_file_hint(const std::string& path, bool missing);
 // The display connection is gone (the X server ended): nothing may touch it any more, not even
 // to release it. Set by the X error handlers.
 extern bool display_gone;
+// Neither gone nor failed: a display that failed or went away is not touched again, since
+// releasing a window that is gone only brings more errors.
+bool display_usable();
 // A message of our own naming the display, set when the display failed or went away during
 // the show; pump_messages then ends the process with status 2.
 void display_failed(const std::string& why);

@@ -7,6 +7,7 @@
 
 #include "shell/clock.h"
 #include "shell/options.h"
+#include "shell/startup.h"
 
 namespace vantrose {
 
@@ -86,6 +87,7 @@ void start_timer() {
         timer_stopping = false;
     }
     timer_thread = std::thread(timer_loop);
+    at_shutdown([](bool) { stop_timer(); });
 }
 
 void stop_timer() {

@@ -4,9 +4,9 @@
 namespace vantrose {
 
 struct Viewport {
-    int x, y, w, h;        // the picture's rectangle in the output, black around it
-    int scale_x, scale_y;  // whole-factor nearest-neighbour enlargement made first
-    bool linear;           // then linear the rest of the way (else nearest alone)
+    int x, y, w, h;       // the picture's rectangle in the output, black around it
+    int scale_x, scale_y; // whole-factor nearest-neighbour enlargement made first
+    bool linear;          // then linear the rest of the way (else nearest alone)
 };
 
 // The largest area of the displayed aspect aspect_w : aspect_h (4:3 for the 400-line picture

@@ -1,6 +1,5 @@
 // The SDL backend: the show's window and renderer, its events, message boxes and the audio device.
 #include <SDL.h>
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <chrono>
@@ -8,11 +7,14 @@
 #include <cstring>
 #include <string>
 
+#include "platform/platform.h"
+#include "platform/sdl/sdl_dialogs.h"
+#include "platform/sdl/sdl_keys.h"
+#include "platform/sdl/x11_errors.h"
 #include "shell/clock.h"
 #include "shell/display.h"
 #include "shell/music.h"
 #include "shell/options.h"
-#include "platform/platform.h"
 #include "shell/startup.h"
 
 namespace vantrose {
@@ -36,11 +38,14 @@ void silence_alsa() {
     static bool done = false;
     if (done) return;
     done = true;
-    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
-    if (!alsa) return;
+    void* alsa = SDL_LoadObject("libasound.so.2"); // none where there is no ALSA
+    if (!alsa) {
+        SDL_ClearError();
+        return;
+    }
     using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
     using SetHandler = int (*)(Handler);
-    if (void* set = dlsym(alsa, "snd_lib_error_set_handler"))
+    if (void* set = SDL_LoadFunction(alsa, "snd_lib_error_set_handler"))
         reinterpret_cast<SetHandler>(set)(alsa_quiet);
 }
 
@@ -49,7 +54,7 @@ void no_audio_device() {
                  SDL_GetError());
 }
 
-class SdlPlatform final : public Platform {
+class SdlPlatform final : public SdlDialogs {
   public:
     bool create_display_object() override {
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -162,20 +167,12 @@ class SdlPlatform final : public Platform {
     void pump_events() override {
         SDL_Event e;
         while (SDL_PollEvent(&e)) handle(e);
-        if (!paused_) return;
-        // Paused: the show waits here, inside the pump, answering the window until resumed.
-        pause_show(true);
-        std::fprintf(stderr, "vantrose: paused\n");
-        while (paused_ && !quit_posted()) {
-            if (SDL_PollEvent(&e))
-                handle(e);
-            else
-                SDL_Delay(15);
-        }
-        if (quit_posted()) return; // the pump ends the show; nothing to resume
-        std::fprintf(stderr, "vantrose: resumed\n");
-        pause_show(false);
     }
+
+    void wait_for_input() override { SDL_WaitEventTimeout(nullptr, 15); }
+
+    const char* error_text() override { return SDL_GetError(); }
+    void quit() override { SDL_Quit(); }
 
     void message_box(const char* caption, const char* text) override {
         if (!video_) return;
@@ -231,12 +228,19 @@ class SdlPlatform final : public Platform {
   private:
     static constexpr int frame_width = 640;
 
+    static bool has_video_driver(const char* name) {
+        for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+            if (std::strcmp(SDL_GetVideoDriver(i), name) == 0) return true;
+        }
+        return false;
+    }
+
     bool open_video() {
         // Without a named Wayland display or a runtime folder no Wayland compositor can be
         // reached, and probing for one only makes libwayland print "XDG_RUNTIME_DIR is invalid":
         // SDL's other real drivers are tried then.
         const bool no_wayland = !SDL_getenv("WAYLAND_DISPLAY") && !SDL_getenv("XDG_RUNTIME_DIR");
-        if (no_wayland && !SDL_getenv("SDL_VIDEODRIVER")) {
+        if (no_wayland && !SDL_getenv("SDL_VIDEODRIVER") && has_video_driver("wayland")) {
             SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,kmsdrm");
         }
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
@@ -275,12 +279,12 @@ class SdlPlatform final : public Platform {
                 post_quit();
             else if (e.window.event == SDL_WINDOWEVENT_DISPLAY_CHANGED)
                 read_refresh();
-            else if (paused_ && (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
-                                 e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED))
+            else if (show_paused() && (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                                       e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED))
                 present_again();
             break;
         case SDL_KEYDOWN:
-            key(e.key);
+            key_pressed(translate_key(e.key));
             break;
         case SDL_QUIT:
             post_quit();
@@ -299,42 +303,10 @@ class SdlPlatform final : public Platform {
         }
     }
 
-    void key(const SDL_KeyboardEvent& k) {
-        if (k.keysym.sym == SDLK_ESCAPE) post_quit();
-        if (k.repeat) return; // held keys act once
-        switch (k.keysym.sym) {
-        case SDLK_RETURN:
-        case SDLK_KP_ENTER:
-            if (k.keysym.mod & KMOD_ALT) toggle_full_screen();
-            break;
-        case SDLK_F12:
-        case SDLK_PRINTSCREEN:
-            save_presented_frame();
-            break;
-        case SDLK_SPACE:
-        case SDLK_p:
-            paused_ = !paused_;
-            break;
-        case SDLK_m:
-            std::fprintf(stderr, "vantrose: sound %s\n", toggle_mute() ? "muted" : "on");
-            break;
-        case SDLK_PLUS:
-        case SDLK_EQUALS: // + without shift on most layouts
-        case SDLK_KP_PLUS:
-            std::fprintf(stderr, "vantrose: volume %d/8\n", change_listening_volume(1));
-            break;
-        case SDLK_MINUS:
-        case SDLK_KP_MINUS:
-            std::fprintf(stderr, "vantrose: volume %d/8\n", change_listening_volume(-1));
-            break;
-        default:
-            break;
-        }
-    }
-
+  public:
     // Full-screen on the desktop and back. Sizes and places are set by hand as well, since
     // without a window manager nobody else does.
-    void toggle_full_screen() {
+    void toggle_full_screen() override {
         const int display = std::max(0, SDL_GetWindowDisplayIndex(main_window));
         SDL_Rect screen{};
         if (SDL_GetDisplayBounds(display, &screen) != 0) return;
@@ -365,9 +337,9 @@ class SdlPlatform final : public Platform {
         }
         SDL_SetWindowTitle(main_window, title());
         read_refresh();
-        if (paused_) present_again();
     }
 
+  private:
     // The frame and its enlargement go; the scaling is worked out afresh for the next ones.
     void drop_textures() {
         if (prescaled_) SDL_DestroyTexture(prescaled_);
@@ -477,7 +449,6 @@ class SdlPlatform final : public Platform {
     SDL_Rect area_{};                  // where the picture goes in the output
     bool full_screen_ = true;
     SDL_Rect windowed_{}; // the window's place before going full-screen
-    bool paused_ = false;
     int refresh_ = 0;
     bool follows_flip_ = false;
     uint32_t audio_queued_ = 0;
@@ -486,7 +457,7 @@ class SdlPlatform final : public Platform {
 
 } // namespace
 
-Platform* sdl_platform() {
+Platform* window_platform() {
     static SdlPlatform sdl;
     return &sdl;
 }

@@ -36,7 +36,7 @@ add_custom_target(web_content
 
 file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
     shell/*.cpp capture/*.cpp runtime/*.cpp effects2d/*.cpp engine3d/*.cpp scenes3d/*.cpp resources/*.cpp
-    platform/*.cpp platform/headless/*.cpp platform/web/*.cpp)
+    platform/headless/*.cpp platform/posix/*.cpp platform/web/*.cpp)
 # The SDL dialogs and the PNG dump have no place in a page: web_platform.cpp stands in.
 list(REMOVE_ITEM CORE_SOURCES ${CMAKE_SOURCE_DIR}/shell/main.cpp ${CMAKE_SOURCE_DIR}/platform/web/main_web.cpp
     ${CMAKE_SOURCE_DIR}/shell/dialogs.cpp ${CMAKE_SOURCE_DIR}/capture/dump.cpp)

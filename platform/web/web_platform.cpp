@@ -5,13 +5,14 @@
 #include <cstring>
 #include <string>
 
+#include "capture/dump.h"
+#include "platform/platform.h"
 #include "resources/resources.h"
 #include "shell/clock.h"
+#include "shell/commands.h"
 #include "shell/dialogs.h"
 #include "shell/display.h"
-#include "platform/platform.h"
 #include "shell/startup.h"
-#include "capture/stats.h"
 
 namespace vantrose {
 
@@ -26,6 +27,9 @@ EM_JS(void, page_queue_audio, (const int16_t* samples, int frames), {
 });
 EM_JS(void, page_message, (const char* caption, const char* text), {
     Module.page.message(UTF8ToString(caption), UTF8ToString(text));
+});
+EM_JS(void, page_save_frame, (const uint8_t* rgba, int height, const char* name), {
+    Module.page.saveFrame(HEAPU8, rgba, height, UTF8ToString(name));
 });
 #if VANTROSE_ASYNCIFY
 EM_ASYNC_JS(void, page_turn, (), { await Module.page.turn(); });
@@ -51,6 +55,16 @@ void queue_audio(const uint8_t*, int, const int16_t* audio, size_t frames) {
     if (frames != 0) page_queue_audio(audio, static_cast<int>(frames));
 }
 
+void to_canvas(const uint8_t* frame, int height) {
+    const size_t pixels = static_cast<size_t>(frame_width) * height;
+    for (size_t i = 0; i < pixels; ++i) {
+        canvas_pixels[4 * i + 0] = frame[4 * i + 2];
+        canvas_pixels[4 * i + 1] = frame[4 * i + 1];
+        canvas_pixels[4 * i + 2] = frame[4 * i + 0];
+        canvas_pixels[4 * i + 3] = 255;
+    }
+}
+
 class WebPlatform final : public Platform {
   public:
     // The page is there, with its canvas, before the program starts.
@@ -73,14 +87,17 @@ class WebPlatform final : public Platform {
     }
     void release_display() override { frame_sink = nullptr; }
     void present(const uint8_t* frame, int height) override {
-        const size_t pixels = static_cast<size_t>(frame_width) * height;
-        for (size_t i = 0; i < pixels; ++i) {
-            canvas_pixels[4 * i + 0] = frame[4 * i + 2];
-            canvas_pixels[4 * i + 1] = frame[4 * i + 1];
-            canvas_pixels[4 * i + 2] = frame[4 * i + 0];
-            canvas_pixels[4 * i + 3] = 255;
-        }
+        to_canvas(frame, height);
         page_draw(canvas_pixels, height);
+    }
+    // The page's turn is the wait: pump_events hands the browser its turn.
+    void wait_for_input() override {}
+    const char* error_text() override { return "no canvas"; }
+    // The frame goes to the viewer as a PNG download.
+    bool offer_frame(const uint8_t* frame, int height, const char* name) override {
+        to_canvas(frame, height);
+        page_save_frame(canvas_pixels, height, name);
+        return true;
     }
     // The browser's turn: its events run (Escape posts the quit) and the show waits for the next
     // display refresh, at most 60 a second, and while the sound is far enough ahead.
@@ -92,7 +109,7 @@ class WebPlatform final : public Platform {
 
 } // namespace
 
-Platform* web_platform() {
+Platform* window_platform() {
     static WebPlatform web;
     return &web;
 }
@@ -120,4 +137,19 @@ bool write_png(const std::string&, const uint8_t*, int) {
 // Escape in the page.
 extern "C" EMSCRIPTEN_KEEPALIVE void web_post_quit() {
     vantrose::post_quit();
+}
+
+// A key in the page, as the show's own key (vantrose::Key's order).
+extern "C" EMSCRIPTEN_KEEPALIVE void web_key(int key, int alt, int shift, int repeat) {
+    using vantrose::Key;
+    const bool known = key >= 0 && key <= static_cast<int>(Key::print_screen);
+    vantrose::key_pressed(
+        {known ? static_cast<Key>(key) : Key::other, alt != 0, shift != 0, repeat != 0});
+}
+
+// A button of the page's own (pause, sound, full screen) as the show's command.
+extern "C" EMSCRIPTEN_KEEPALIVE void web_command(int command) {
+    using vantrose::Command;
+    if (command > 0 && command <= static_cast<int>(Command::volume_down))
+        vantrose::run_command(static_cast<Command>(command));
 }

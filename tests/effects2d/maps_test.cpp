@@ -106,7 +106,6 @@ TEST(MapEffects, EveryFormMatchesTheNaiveModelFrameAfterFrame) {
                           map_drift_frame,    map_swell_frame,   map_wave_frame};
     for (int kind = shear; kind <= wave; ++kind) {
         SCOPED_TRACE(kind);
-        plasma_shear_state.phase1 = plasma_fold_state.phase1 = plasma_displace_state.phase1 = 0;
         for (PlasmaState* s : {&plasma_shear_state, &plasma_fold_state, &plasma_displace_state})
             s->phase1 = s->phase2 = s->phase3 = s->phase4 = 0, s->plasma_offset = 0;
         map_drift_counters = map_swell_counters = map_wave_counters = {};

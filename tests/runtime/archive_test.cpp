@@ -127,6 +127,7 @@ TEST_F(ArchiveFile, ReadsEntriesByIndexFromTheDataBase) {
 }
 
 TEST_F(ArchiveFile, EveryKindOfDamageIsRefusedWithoutWriting) {
+    const Bytes cut_run = {5, 0x83, 0, 0, 0, 0, 2, 0, 0, 0, 18, 0, 0, 0, 16, 0, 0, 0};
     const struct {
         const char* name;
         ArchiveStatus status;
@@ -148,11 +149,7 @@ TEST_F(ArchiveFile, EveryKindOfDamageIsRefusedWithoutWriting) {
          with_u32(two_entries(), 8, 0x7FFFFFFF)},
         {"size past the end", ArchiveStatus::entry_outside, 1, 64,
          with_u32(two_entries(), 12, 500)},
-        {"run cut short",
-         ArchiveStatus::truncated_run,
-         0,
-         64,
-         {5, 0x83, 0, 0, 0, 0, 2, 0, 0, 0, 18, 0, 0, 0, 16, 0, 0, 0}},
+        {"run cut short", ArchiveStatus::truncated_run, 0, 64, cut_run},
         {"longer than the destination", ArchiveStatus::too_large, 0, 39, two_entries()},
     };
     for (const auto& d : damages) {

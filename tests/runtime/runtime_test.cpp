@@ -103,24 +103,30 @@ TEST(BuffersAlloc, FailedAllocationPrintsBothLinesAndEndsWithStatusZero) {
                       "Try to remove resident programs like disk caches, etc...\n"));
 }
 
-TEST(Palette, StepRotateAndClear) {
-    std::array<uint8_t, 768> p{}, target{};
-    // Up, down, stays, and compared unsigned.
-    p[0] = 5, p[1] = 9, p[2] = 40, p[3] = 200;
-    target[0] = 9, target[1] = 5, target[2] = 40, target[3] = 3;
-    const auto target_before = target;
-    step_palette_toward(p.data(), target.data());
-    EXPECT_EQ((std::array<int, 4>{p[0], p[1], p[2], p[3]}), (std::array<int, 4>{6, 8, 40, 199}));
-    EXPECT_EQ(target, target_before);
-    // Rotation moves every entry one place toward index 0; entry 0 goes to 255.
-    for (int e = 0; e < 256; ++e)
-        p[3 * e] = static_cast<uint8_t>(e), p[3 * e + 1] = 0,
-              p[3 * e + 2] = static_cast<uint8_t>(255 - e);
-    rotate_palette(p.data());
-    EXPECT_EQ((std::array<int, 4>{p[0], p[2], p[765], p[767]}),
-              (std::array<int, 4>{1, 254, 0, 255}));
-    clear_palette(p.data());
-    EXPECT_EQ(p, (std::array<uint8_t, 768>{}));
+TEST(Palette, EachRoutineCoversAll768BytesAndNothingBeyond) {
+    // A palette between guard bytes: a range one short leaves its first or last byte as it was,
+    // one long writes a neighbour. Bytes span 0..255, so a signed comparison steps wrongly.
+    constexpr size_t g = 3;
+    Bytes start(768 + 2 * g), target(768 + 2 * g);
+    for (size_t i = 0; i < start.size(); ++i)
+        start[i] = uint8_t(37 * i), target[i] = uint8_t(101 * i + 50);
+    target[g + 1] = start[g + 1]; // an equal byte stays
+    for (const char* routine : {"clear", "rotate", "step"}) {
+        Bytes p = start, want = start;
+        for (size_t i = g; i < g + 768; ++i) {
+            const uint8_t c = start[i], t = target[i];
+            want[i] = routine[0] == 'c'   ? 0
+                      : routine[0] == 'r' ? start[g + (i - g + 3) % 768] // entry 0 goes to 255
+                                          : uint8_t(c < t   ? c + 1
+                                                    : c > t ? c - 1
+                                                            : c);
+        }
+        if (routine[0] == 'c') clear_palette(p.data() + g);
+        if (routine[0] == 'r') rotate_palette(p.data() + g);
+        if (routine[0] == 's') step_palette_toward(p.data() + g, target.data() + g);
+        EXPECT_EQ(std::mismatch(p.begin(), p.end(), want.begin()).first - p.begin(), long(p.size()))
+            << routine << ": first wrong byte, the palette starting at " << g;
+    }
 }
 
 TEST_F(Buffers, FadeTicksStepTheirPairsAndNothingElse) {
@@ -140,8 +146,7 @@ TEST_F(Buffers, FadeTicksStepTheirPairsAndNothingElse) {
             int want = 10 * p;
             for (const auto& [moving, target] : fades[f].pairs)
                 if (moving == p) want += target > p ? 1 : -1;
-            EXPECT_EQ(std::pair((*palettes[p])[0], (*palettes[p])[767]),
-                      std::pair(uint8_t(want), uint8_t(want)))
+            EXPECT_EQ(std::count(*palettes[p], *palettes[p] + palette_size, want), 768)
                 << "routine " << f << " pal" << p;
         }
     }

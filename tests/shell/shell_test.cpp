@@ -130,6 +130,7 @@ TEST_F(Shell, QuitIsSeenAtTheNextPresentedFrameThenShutdownInOrder) {
     module(tiny_s3m());
     EXPECT_EXIT(
         {
+            setup_display();
             sound_init();
             load_music();
             play_music();
@@ -194,6 +195,7 @@ TEST_F(Shell, BadModulesEndWithStatusOneNamingTheFile) {
     // Without a module the sound and the display close in order before the exit.
     platform = &fake;
     options.headless = false;
+    setup_display();
     sound_init();
     EXPECT_EXIT(load_music(), ::testing::ExitedWithCode(1),
                 "cannot open the music module .*vantrose.s3m.*box "
