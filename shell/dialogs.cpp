@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "resources/resources.h"
@@ -360,7 +361,11 @@ int run_mode_dialog() {
     add_button(d, mode_dialog_buttons[1], base, "640x400x32", id_ok);
     add_button(d, mode_dialog_buttons[2], base, "640x480x32", id_480);
     add_button(d, mode_dialog_buttons[3], base, "Exit", id_cancel);
-    if (!open_dialog(d, "Quorv! - Vantrose, Windows version", mode_dialog_units, base, 0)) return 1;
+    if (!open_dialog(d, "Quorv! - Vantrose, Windows version", mode_dialog_units, base, 0)) {
+        display_failed(std::string("vantrose: the mode dialog could not be opened (") +
+                       platform->error_text() + "); --mode 400 or --mode 480 skips it");
+        return 1;
+    }
     int result = 1;
     // An interrupt while choosing counts as "Exit".
     for (bool done = false; !done && !quit_posted();) {

@@ -41,6 +41,9 @@ file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
 list(REMOVE_ITEM CORE_SOURCES ${CMAKE_SOURCE_DIR}/shell/main.cpp ${CMAKE_SOURCE_DIR}/platform/web/main_web.cpp
     ${CMAKE_SOURCE_DIR}/platform/web/web_icons.cpp
     ${CMAKE_SOURCE_DIR}/shell/dialogs.cpp ${CMAKE_SOURCE_DIR}/capture/dump.cpp)
+# One build with SIMD128, which every current browser runs (a module with it does not load where
+# it is missing); the portable path stays in it for comparison (VANTROSE_CPU=portable).
+vantrose_cpu_paths(CORE_SOURCES cpu_wasm.cpp simd128 "-msimd128")
 add_library(vantrose_core STATIC ${CORE_SOURCES} ${native_resources})
 add_dependencies(vantrose_core web_content)
 target_include_directories(vantrose_core PUBLIC ${CMAKE_SOURCE_DIR})
@@ -91,6 +94,11 @@ add_custom_command(OUTPUT ${VANTROSE_WEB_SITE}/sw.js
             ${CMAKE_SOURCE_DIR}/platform/web/sw.js.in ${CMAKE_SOURCE_DIR}/platform/web/site_version.cmake)
 add_custom_target(web_site ALL DEPENDS ${site_files} ${VANTROSE_WEB_SITE}/vantrose.dat
                   ${VANTROSE_WEB_SITE}/sw.js)
+
+# The processor paths beside memset and memcpy under node: node build/wasm/cpu_paths_bench.js
+add_executable(cpu_paths_bench bench/cpu_paths_bench.cpp)
+target_link_libraries(cpu_paths_bench PRIVATE vantrose_core)
+target_link_options(cpu_paths_bench PRIVATE -sENVIRONMENT=node -sALLOW_MEMORY_GROWTH=1 -sWASM_ASYNC_COMPILATION=0)
 
 # The module's first seconds through this libopenmpt under node, for the comparison with the
 # native library (tests/web).

@@ -45,6 +45,7 @@ file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
     platform/*.cpp platform/sdl/*.cpp platform/headless/*.cpp platform/windows/*.cpp)
 # No X server behind the SDL window here.
 list(REMOVE_ITEM CORE_SOURCES ${CMAKE_SOURCE_DIR}/shell/main.cpp ${CMAKE_SOURCE_DIR}/platform/sdl/x11_errors.cpp)
+vantrose_cpu_paths(CORE_SOURCES cpu_x86.cpp ${VANTROSE_X86_PATHS})
 add_library(vantrose_core STATIC ${CORE_SOURCES} ${native_resources})
 add_dependencies(vantrose_core windows_content)
 target_include_directories(vantrose_core PUBLIC ${CMAKE_SOURCE_DIR})
