@@ -77,6 +77,9 @@ class Platform {
     // Hands a saved frame to the viewer the backend's own way (the page downloads it as `name`);
     // false where there is none, and the frame is written as a PNG file instead.
     virtual bool offer_frame(const uint8_t*, int, const char*) { return false; }
+    // The backend's own mode dialog (the page's HTML): 400 or 480 for the mode chosen, 0 for
+    // "Exit"; -1 where the shell draws its own in dialog windows.
+    virtual int choose_mode() { return -1; }
     // Why the display could not be opened, for the message that says so.
     virtual const char* error_text() { return "no display"; }
     // The window system closed at the very end, once nothing uses it.

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
 #include "resources/resources.h"
 #include "shell/startup.h"
 
@@ -355,6 +356,11 @@ int dialog_event(DialogState& d, const DialogEvent& e, int enter_id, int escape_
 }
 
 int run_mode_dialog() {
+    if (const int chosen = platform->choose_mode(); chosen >= 0) {
+        if (chosen != 400 && chosen != 480) return 1;
+        screen_height = chosen;
+        return 0;
+    }
     const BaseUnits base = dialog_base_units();
     Dialog d;
     add_button(d, mode_dialog_buttons[0], base, "About", id_about);

@@ -37,10 +37,10 @@ add_custom_target(web_content
 file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
     shell/*.cpp capture/*.cpp runtime/*.cpp effects2d/*.cpp engine3d/*.cpp scenes3d/*.cpp resources/*.cpp
     platform/headless/*.cpp platform/posix/*.cpp platform/web/*.cpp)
-# The SDL dialogs and the PNG dump have no place in a page: web_platform.cpp stands in.
+# The PNG dump has no place in a page (web_platform.cpp stands in); the icon maker is a tool.
 list(REMOVE_ITEM CORE_SOURCES ${CMAKE_SOURCE_DIR}/shell/main.cpp ${CMAKE_SOURCE_DIR}/platform/web/main_web.cpp
     ${CMAKE_SOURCE_DIR}/platform/web/web_icons.cpp
-    ${CMAKE_SOURCE_DIR}/shell/dialogs.cpp ${CMAKE_SOURCE_DIR}/capture/dump.cpp)
+    ${CMAKE_SOURCE_DIR}/capture/dump.cpp)
 # One build with SIMD128, which every current browser runs (a module with it does not load where
 # it is missing); the portable path stays in it for comparison (VANTROSE_CPU=portable).
 vantrose_cpu_paths(CORE_SOURCES cpu_wasm.cpp simd128 "-msimd128")

@@ -71,6 +71,11 @@ class WebPlatform final : public Platform {
   public:
     // The page is there, with its canvas, before the program starts.
     bool create_display_object() override { return true; }
+    // The mode dialog and its About box are HTML in the page; the page answers with the mode.
+    int choose_mode() override {
+        return page_mode_dialog(dialog_picture, dialog_picture_width, dialog_picture_height,
+                                about_credits[0], about_credits[1], about_credits[2]);
+    }
     void show_cursor(bool) override {}
     bool create_window(int height) override {
         page_open_canvas(height);
@@ -115,15 +120,6 @@ class WebPlatform final : public Platform {
 Platform* window_platform() {
     static WebPlatform web;
     return &web;
-}
-
-// The mode dialog and its About box are HTML in the page; the page answers with the mode.
-int run_mode_dialog() {
-    const int chosen = page_mode_dialog(dialog_picture, dialog_picture_width, dialog_picture_height,
-                                        about_credits[0], about_credits[1], about_credits[2]);
-    if (chosen != 400 && chosen != 480) return 1;
-    screen_height = chosen;
-    return 0;
 }
 
 // A page has no folder to write PNG files into: --dump is a native option.
