@@ -128,8 +128,11 @@ const OptionRow rows[] = {
          o.fps = static_cast<uint32_t>(n);
          return true;
      }},
-    {"--integer-scale", nullptr, "scale the picture by whole multiples only",
+    {"--integer-scale", nullptr, "scale the picture by whole multiples only, square dots\n"
+                                 "(an exact 4:3 would take blocks of 5 x 6)",
      [](Options& o, const char*, std::string&) { return o.integer_scale = true; }},
+    {"--square-dots", nullptr, "640 x 400 with square dots (16:10) instead of 4:3",
+     [](Options& o, const char*, std::string&) { return o.square_dots = true; }},
     {"--trace", nullptr, "a line on stderr per scene start and 3D phase change",
      [](Options& o, const char*, std::string&) { return o.trace = true; }},
     {"--stats", nullptr, "frame and timing figures on stderr at the end",
