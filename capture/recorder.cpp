@@ -349,7 +349,8 @@ std::vector<std::string> ffmpeg_args() {
         args.insert(args.end(), {"-vf", share_filter(), "-c:v", "libx264", "-profile:v", "high",
                                  "-level:v", "4.2", "-colorspace", "bt709", "-color_primaries",
                                  "bt709", "-color_trc", "bt709", "-color_range", "tv"});
-        args.insert(args.end(), {"-preset", "veryfast", "-crf", "18"});
+        args.insert(args.end(),
+                    {"-preset", "superfast", "-crf", "22", "-maxrate", "14M", "-bufsize", "28M"});
         args.insert(args.end(),
                     {"-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", "-f", "mp4"});
     }
@@ -373,7 +374,7 @@ bool recorder_open(std::string& error) {
     rec.format = record_format(rec.output);
     if (rec.format == RecordFormat::none) {
         error = "cannot record to '" + rec.output +
-                "': the file name must end in .mkv (lossless) or .mp4 (H.264, full colour)";
+                "': the file name must end in .mp4 (to share) or .mkv (lossless)";
         return false;
     }
     rec.ffmpeg = find_program("ffmpeg");

@@ -104,13 +104,13 @@ const OptionRow rows[] = {
          return number_value("--dump-every", v, 1, UINT64_MAX, "a positive whole number",
                              o.dump_every, e);
      }},
-    {"--record", "FILE", "render the show to a video file (.mkv lossless, .mp4)",
+    {"--record", "FILE", "render the show to a video file (.mp4 to share, .mkv lossless)",
      [](Options& o, const char* v, std::string& e) {
          if (!non_empty("--record", v, "a file name", e)) return false;
          o.record_file = v;
          return true;
      }},
-    {"--scale", "K", "with --record: enlarge the picture K times (1 to 8)",
+    {"--scale", "K", "with --record to .mkv: enlarge the picture K times (1 to 8)",
      [](Options& o, const char* v, std::string& e) {
          uint64_t n = 0;
          if (!number_value("--scale", v, 1, 8, "a whole number from 1 to 8", n, e)) return false;
