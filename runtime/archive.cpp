@@ -1,13 +1,10 @@
 #include "runtime/archive.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "runtime/shared_byte.h"
 #include "shell/startup.h"
@@ -19,23 +16,11 @@ std::string archive_path = "vantrose.dat";
 
 namespace {
 
-struct Fd {
-    int fd;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-bool read_exact(int fd, uint8_t* out, size_t count, int64_t position) {
-    while (count > 0) {
-        const ssize_t got = ::pread(fd, out, count, static_cast<off_t>(position));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        out += got;
-        count -= static_cast<size_t>(got);
-        position += got;
-    }
-    return true;
+bool read_exact(std::ifstream& file, uint8_t* out, size_t count, int64_t position) {
+    file.clear();
+    file.seekg(position);
+    file.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(count));
+    return file && static_cast<size_t>(file.gcount()) == count;
 }
 
 uint32_t u32_le(const uint8_t* p) {
@@ -102,16 +87,19 @@ size_t rle_decode(const uint8_t* source, uint8_t* destination, size_t packed_siz
 ArchiveStatus load_entry_checked(const std::string& path, uint32_t index, uint8_t* destination,
                                  size_t capacity, uint64_t* decoded) {
     if (decoded) *decoded = 0;
-    Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0) return ArchiveStatus::missing;
-    struct stat info {};
-    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return ArchiveStatus::missing;
+    // A folder or a device by that name is no archive either.
+    std::error_code failed;
+    if (!std::filesystem::is_regular_file(path, failed)) return ArchiveStatus::missing;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return ArchiveStatus::missing;
+    file.seekg(0, std::ios::end);
 
     // Positions are 64-bit and signed: every distance read from the file may point anywhere.
-    const int64_t end = info.st_size;
+    const int64_t end = static_cast<int64_t>(file.tellg());
+    if (end < 0) return ArchiveStatus::read_failed;
     if (end < 8) return ArchiveStatus::no_trailer;
     uint8_t words[8];
-    if (!read_exact(file.fd, words, 8, end - 8)) return ArchiveStatus::read_failed;
+    if (!read_exact(file, words, 8, end - 8)) return ArchiveStatus::read_failed;
     const uint32_t data_base = u32_le(words);
     const uint32_t directory_span = u32_le(words + 4);
 
@@ -119,7 +107,7 @@ ArchiveStatus load_entry_checked(const std::string& path, uint32_t index, uint8_
     const int64_t slot =
         end - static_cast<int64_t>(directory_span) + 8 * static_cast<int64_t>(index);
     if (slot < 0 || slot + 8 > end - 8) return ArchiveStatus::directory_outside;
-    if (!read_exact(file.fd, words, 8, slot)) return ArchiveStatus::read_failed;
+    if (!read_exact(file, words, 8, slot)) return ArchiveStatus::read_failed;
     const uint32_t offset = u32_le(words);
     const uint32_t packed_size = u32_le(words + 4);
 
@@ -127,7 +115,7 @@ ArchiveStatus load_entry_checked(const std::string& path, uint32_t index, uint8_
     if (start < 0 || start + static_cast<int64_t>(packed_size) > end)
         return ArchiveStatus::entry_outside;
     std::vector<uint8_t> packed(packed_size);
-    if (!read_exact(file.fd, packed.data(), packed_size, start)) return ArchiveStatus::read_failed;
+    if (!read_exact(file, packed.data(), packed_size, start)) return ArchiveStatus::read_failed;
 
     bool truncated = false;
     const uint64_t length = rle_measure(packed.data(), packed_size, truncated);

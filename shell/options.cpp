@@ -220,11 +220,14 @@ bool virtual_clock_on() {
 void find_data_dir() {
     std::error_code failed;
     if (options.data_given || std::filesystem::exists("vantrose.dat", failed)) return;
-    const std::string program = program_folder();
+    const std::filesystem::path program = program_folder();
     if (program.empty()) return;
-    const std::filesystem::path beside = std::filesystem::path(program) / "data";
-    if (std::filesystem::exists(beside / "vantrose.dat", failed))
-        options.data_dir = beside.string();
+    // Beside the program (as unzipped on Windows) or in the build's data folder beside it.
+    for (const std::filesystem::path& dir : {program, program / "data"}) {
+        if (!std::filesystem::exists(dir / "vantrose.dat", failed)) continue;
+        options.data_dir = dir.string();
+        return;
+    }
 }
 
 std::string music_path() {

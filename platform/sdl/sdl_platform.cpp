@@ -1,6 +1,5 @@
 // The SDL backend: the show's window and renderer, its events, message boxes and the audio device.
 #include <SDL.h>
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <chrono>
@@ -9,6 +8,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/sdl/sdl_dialogs.h"
 #include "platform/sdl/sdl_keys.h"
 #include "platform/sdl/x11_errors.h"
 #include "shell/clock.h"
@@ -39,11 +39,14 @@ void silence_alsa() {
     static bool done = false;
     if (done) return;
     done = true;
-    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
-    if (!alsa) return;
+    void* alsa = SDL_LoadObject("libasound.so.2"); // none where there is no ALSA
+    if (!alsa) {
+        SDL_ClearError();
+        return;
+    }
     using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
     using SetHandler = int (*)(Handler);
-    if (void* set = dlsym(alsa, "snd_lib_error_set_handler"))
+    if (void* set = SDL_LoadFunction(alsa, "snd_lib_error_set_handler"))
         reinterpret_cast<SetHandler>(set)(alsa_quiet);
 }
 
@@ -52,7 +55,7 @@ void no_audio_device() {
                  SDL_GetError());
 }
 
-class SdlPlatform final : public Platform {
+class SdlPlatform final : public SdlDialogs {
   public:
     bool create_display_object() override {
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -227,12 +230,19 @@ class SdlPlatform final : public Platform {
   private:
     static constexpr int frame_width = 640;
 
+    static bool has_video_driver(const char* name) {
+        for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+            if (std::strcmp(SDL_GetVideoDriver(i), name) == 0) return true;
+        }
+        return false;
+    }
+
     bool open_video() {
         // Without a named Wayland display or a runtime folder no Wayland compositor can be
         // reached, and probing for one only makes libwayland print "XDG_RUNTIME_DIR is invalid":
         // SDL's other real drivers are tried then.
         const bool no_wayland = !SDL_getenv("WAYLAND_DISPLAY") && !SDL_getenv("XDG_RUNTIME_DIR");
-        if (no_wayland && !SDL_getenv("SDL_VIDEODRIVER")) {
+        if (no_wayland && !SDL_getenv("SDL_VIDEODRIVER") && has_video_driver("wayland")) {
             SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,kmsdrm");
         }
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {

@@ -39,7 +39,11 @@ file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
     platform/headless/*.cpp platform/posix/*.cpp platform/web/*.cpp)
 # The SDL dialogs and the PNG dump have no place in a page: web_platform.cpp stands in.
 list(REMOVE_ITEM CORE_SOURCES ${CMAKE_SOURCE_DIR}/shell/main.cpp ${CMAKE_SOURCE_DIR}/platform/web/main_web.cpp
+    ${CMAKE_SOURCE_DIR}/platform/web/web_icons.cpp
     ${CMAKE_SOURCE_DIR}/shell/dialogs.cpp ${CMAKE_SOURCE_DIR}/capture/dump.cpp)
+# One build with SIMD128, which every current browser runs (a module with it does not load where
+# it is missing); the portable path stays in it for comparison (VANTROSE_CPU=portable).
+vantrose_cpu_paths(CORE_SOURCES cpu_wasm.cpp simd128 "-msimd128")
 add_library(vantrose_core STATIC ${CORE_SOURCES} ${native_resources})
 add_dependencies(vantrose_core web_content)
 target_include_directories(vantrose_core PUBLIC ${CMAKE_SOURCE_DIR})
@@ -62,7 +66,7 @@ if(VANTROSE_ASYNCIFY)
 endif()
 
 # The page and the data beside the program.
-set(page_files index.html page.js worklet.js)
+set(page_files index.html page.js worklet.js manifest.webmanifest)
 set(site_files)
 foreach(f ${page_files})
     add_custom_command(OUTPUT ${VANTROSE_WEB_SITE}/${f}
@@ -74,7 +78,27 @@ endforeach()
 add_custom_command(OUTPUT ${VANTROSE_WEB_SITE}/vantrose.dat ${VANTROSE_WEB_SITE}/vantrose.s3m
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${native_data} ${VANTROSE_WEB_SITE}/
     DEPENDS ${native_data} web_content)
-add_custom_target(web_site ALL DEPENDS ${site_files} ${VANTROSE_WEB_SITE}/vantrose.dat)
+
+# The icons, made from the title badge, and the service worker that keeps this build's files.
+add_executable(web_icons platform/web/web_icons.cpp)
+target_link_libraries(web_icons PRIVATE vantrose_core)
+target_link_options(web_icons PRIVATE -sENVIRONMENT=node -sNODERAWFS=1 -sWASM_ASYNC_COMPILATION=0)
+set(icons ${VANTROSE_WEB_SITE}/icon-192.png ${VANTROSE_WEB_SITE}/icon-512.png)
+add_custom_command(OUTPUT ${icons} COMMAND node $<TARGET_FILE:web_icons> ${VANTROSE_WEB_SITE}
+    DEPENDS web_icons)
+add_custom_command(OUTPUT ${VANTROSE_WEB_SITE}/sw.js
+    COMMAND ${CMAKE_COMMAND} -DSITE=${VANTROSE_WEB_SITE}
+            -DTEMPLATE=${CMAKE_SOURCE_DIR}/platform/web/sw.js.in
+            -P ${CMAKE_SOURCE_DIR}/platform/web/site_version.cmake
+    DEPENDS ${site_files} ${icons} ${VANTROSE_WEB_SITE}/vantrose.dat vantrose
+            ${CMAKE_SOURCE_DIR}/platform/web/sw.js.in ${CMAKE_SOURCE_DIR}/platform/web/site_version.cmake)
+add_custom_target(web_site ALL DEPENDS ${site_files} ${VANTROSE_WEB_SITE}/vantrose.dat
+                  ${VANTROSE_WEB_SITE}/sw.js)
+
+# The processor paths beside memset and memcpy under node: node build/wasm/cpu_paths_bench.js
+add_executable(cpu_paths_bench bench/cpu_paths_bench.cpp)
+target_link_libraries(cpu_paths_bench PRIVATE vantrose_core)
+target_link_options(cpu_paths_bench PRIVATE -sENVIRONMENT=node -sALLOW_MEMORY_GROWTH=1 -sWASM_ASYNC_COMPILATION=0)
 
 # The module's first seconds through this libopenmpt under node, for the comparison with the
 # native library (tests/web).

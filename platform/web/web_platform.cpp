@@ -13,6 +13,7 @@
 #include "shell/dialogs.h"
 #include "shell/display.h"
 #include "shell/startup.h"
+#include "shell/viewport.h"
 
 namespace vantrose {
 
@@ -28,6 +29,7 @@ EM_JS(void, page_queue_audio, (const int16_t* samples, int frames), {
 EM_JS(void, page_message, (const char* caption, const char* text), {
     Module.page.message(UTF8ToString(caption), UTF8ToString(text));
 });
+EM_JS(void, page_full_screen, (), { Module.page.toggleFullScreen(); });
 EM_JS(void, page_save_frame, (const uint8_t* rgba, int height, const char* name), {
     Module.page.saveFrame(HEAPU8, rgba, height, UTF8ToString(name));
 });
@@ -75,8 +77,7 @@ class WebPlatform final : public Platform {
         return true;
     }
     bool set_cooperative_level() override { return true; }
-    // The canvas is 640 x height pixels, enlarged by the page's style with whole pixels kept
-    // sharp (image-rendering: pixelated) to fill the window at the picture's aspect.
+    // The page draws the 640 x height picture into its own canvas with web_fit's numbers.
     bool set_display_mode(int) override { return true; }
     bool create_surface(int) override { return true; }
     bool get_back_buffer() override { return true; }
@@ -93,6 +94,8 @@ class WebPlatform final : public Platform {
     // The page's turn is the wait: pump_events hands the browser its turn.
     void wait_for_input() override {}
     const char* error_text() override { return "no canvas"; }
+    // Alt+Enter comes inside the key's own event, where the browser allows full screen.
+    void toggle_full_screen() override { page_full_screen(); }
     // The frame goes to the viewer as a PNG download.
     bool offer_frame(const uint8_t* frame, int height, const char* name) override {
         to_canvas(frame, height);
@@ -134,11 +137,6 @@ bool write_png(const std::string&, const uint8_t*, int) {
 
 } // namespace vantrose
 
-// Escape in the page.
-extern "C" EMSCRIPTEN_KEEPALIVE void web_post_quit() {
-    vantrose::post_quit();
-}
-
 // A key in the page, as the show's own key (vantrose::Key's order).
 extern "C" EMSCRIPTEN_KEEPALIVE void web_key(int key, int alt, int shift, int repeat) {
     using vantrose::Key;
@@ -152,4 +150,21 @@ extern "C" EMSCRIPTEN_KEEPALIVE void web_command(int command) {
     using vantrose::Command;
     if (command > 0 && command <= static_cast<int>(Command::volume_down))
         vantrose::run_command(static_cast<Command>(command));
+}
+
+// Whether the show waits in its pause: the page holds the sound meanwhile.
+extern "C" EMSCRIPTEN_KEEPALIVE int web_paused() {
+    return vantrose::show_paused() ? 1 : 0;
+}
+
+// The picture's place in the page's canvas, the same numbers the native window uses: x, y, w,
+// h, the whole-factor prescale across and down, and whether linear takes it the rest of the way.
+extern "C" EMSCRIPTEN_KEEPALIVE const int32_t* web_fit(int out_w, int out_h, int pic_w, int pic_h,
+                                                       int aspect_w, int aspect_h) {
+    static int32_t fit[7];
+    const vantrose::Viewport v =
+        vantrose::fit_viewport(out_w, out_h, pic_w, pic_h, aspect_w, aspect_h, false);
+    const int32_t numbers[7] = {v.x, v.y, v.w, v.h, v.scale_x, v.scale_y, v.linear ? 1 : 0};
+    std::memcpy(fit, numbers, sizeof fit);
+    return fit;
 }

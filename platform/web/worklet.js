@@ -1,5 +1,5 @@
 // The music's output: plays the stereo samples the show renders frame by frame, in order, and
-// tells the page how many it has played. Silence while none are queued.
+// tells the page how many it has rendered, and the context time they reach. Silence while none are queued.
 'use strict';
 
 class VantroseMusic extends AudioWorkletProcessor {
@@ -30,7 +30,8 @@ class VantroseMusic extends AudioWorkletProcessor {
     this.played += i;
     left.fill(0, i);
     right.fill(0, i);
-    if (++this.blocks % 8 === 0 || i < left.length) this.port.postMessage(this.played);
+    if (++this.blocks % 8 === 0 || i < left.length)
+      this.port.postMessage([this.played, currentTime + left.length / sampleRate]);
     return true;
   }
 }

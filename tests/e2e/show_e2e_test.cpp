@@ -9,6 +9,7 @@
 #include <map>
 #include <sstream>
 
+#include "runtime/cpu.h"
 #include "tests/e2e/run_program.h"
 
 using namespace vantrose::test_support;
@@ -155,7 +156,8 @@ void expect_positions_end_the_3d_phases(const Show& show) {
 // The 30 Hz show and the jumps run beside the 60 Hz one; each jump, a second run, must draw the
 // same frames from there on: into the first layered rotozoom (state and palettes carried), the
 // first 3D scene and the last. A short jump on the real clock skips on the virtual one all the
-// same, and dumps and counts only the frames shown.
+// same, and dumps and counts only the frames shown. Every processor path draws the same frames:
+// the portable one the whole show, the others the jumps.
 TEST(WholeShow, EveryCueLoadAndPhaseAt60And30HzTheSameFramesOnEveryRunAndFromAnyScene) {
     const std::string dump = scratch("scene-jump") + "/frames";
     Program whole(show_args({"--mode", "400"})),
@@ -163,10 +165,16 @@ TEST(WholeShow, EveryCueLoadAndPhaseAt60And30HzTheSameFramesOnEveryRunAndFromAny
               "--frames", "3", "--dump", dump});
     // Two ticks fall in some frames at 30 Hz; a 3D phase may end a tick past its position.
     Program hz30(show_args({"--mode", "480", "--refresh", "30"}));
+    Program portable(Launch{show_args({"--mode", "400"}), {}, {"VANTROSE_CPU=portable"}});
+    const std::vector<const char*> paths = vantrose::supported_cpu_paths();
     const int jumps[] = {5, 21, 40};
     std::list<Program> jumped;
-    for (int n : jumps)
-        jumped.emplace_back(show_args({"--mode", "400", "--scene", std::to_string(n)}));
+    for (int k = 0; k < 3; ++k) {
+        jumped.emplace_back(
+            Launch{show_args({"--mode", "400", "--scene", std::to_string(jumps[k])}),
+                   {},
+                   {"VANTROSE_CPU=" + std::string(paths[(k + 1) % paths.size()])}});
+    }
     const Show first = parse(whole.finish(600));
     expect_every_scene_on_its_cue(first, "60 Hz");
     expect_every_scene_on_its_cue(parse(hz30.finish(600)), "30 Hz in 480 lines");
@@ -174,8 +182,10 @@ TEST(WholeShow, EveryCueLoadAndPhaseAt60And30HzTheSameFramesOnEveryRunAndFromAny
     expect_positions_end_the_3d_phases(first);
     const std::vector<std::string> checksums = lines_starting(first.run.err, "checksum scene ");
     ASSERT_EQ(checksums.size(), 42u);
-    for (const int n : jumps) {
-        SCOPED_TRACE("--scene " + std::to_string(n));
+    EXPECT_EQ(lines_starting(portable.finish(600).err, "checksum scene "), checksums);
+    for (int k = 0; k < 3; ++k) {
+        const int n = jumps[k];
+        SCOPED_TRACE("--scene " + std::to_string(n) + ", path " + paths[(k + 1) % paths.size()]);
         const RunResult r = jumped.front().finish(600);
         jumped.pop_front();
         EXPECT_EQ(r.status, 1) << r.err.substr(0, 2000);

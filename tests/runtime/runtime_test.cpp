@@ -10,6 +10,7 @@
 
 #include "effects2d/radial_tables.h"
 #include "runtime/buffers.h"
+#include "runtime/cpu.h"
 #include "runtime/palette.h"
 #include "runtime/script.h"
 #include "runtime/ticks.h"
@@ -181,39 +182,45 @@ TEST(Ticks, WaveTickIsA512TickSineWaveAndScrollTickAddsARowEvery18) {
     EXPECT_EQ(steps, (std::vector<int>{18, 36, 54}));
 }
 
-TEST_F(Buffers, EveryTransferMatchesTheNaiveStripesOfItsLayersInOrder) {
-    // Random frames with plenty of index 0, random palettes, a random screen (the 3D engine
-    // leaves bytes the 2D layout never writes). Layer pointers the routine must not read are null.
-    const Bytes a = random_bytes(64000, 1, 7), b = random_bytes(64000, 2, 7);
-    const Bytes pa = random_bytes(768, 3, 63), pb = random_bytes(768, 4, 63);
-    struct Step {
-        bool layer_a;
-        Mode mode;
-    };
-    const struct {
-        void (*routine)();
-        std::vector<Step> steps;
-    } cases[] = {{transfer_a_b, {{true, Mode::blend}, {false, Mode::blend}}},
-                 {transfer_b, {{false, Mode::blend}}},
-                 {transfer_a_over_b, {{false, Mode::blend}, {true, Mode::keyed}}},
-                 {transfer_b_over_a, {{false, Mode::keyed}, {true, Mode::blend}}},
-                 {transfer_a_copy, {{true, Mode::copy}}}};
-    for (size_t k = 0; k < std::size(cases); ++k) {
-        Bytes want = random_bytes(rgb_screen_size, 10 + k);
-        std::memcpy(rgb_screen, want.data(), rgb_screen_size);
-        bool uses_a = false, uses_b = false;
-        for (const Step& s : cases[k].steps) {
-            naive_stripes(want, s.layer_a ? a.data() : b.data(), s.layer_a ? pa.data() : pb.data(),
-                          s.mode);
-            (s.layer_a ? uses_a : uses_b) = true;
+TEST_F(Buffers, EveryTransferMatchesTheNaiveStripesOfItsLayersInOrderOnEveryPath) {
+    // Random frames, one with plenty of index 0, random palettes (levels out of range too), a
+    // random screen (the 3D engine leaves bytes the 2D layout never writes). Layer pointers the
+    // routine must not read are null.
+    const Bytes a = random_bytes(64000, 1), b = random_bytes(64000, 2, 7);
+    const Bytes pa = random_bytes(768, 3), pb = random_bytes(768, 4, 63);
+    const char* best = cpu_path();
+    for (const char* path : supported_cpu_paths()) {
+        use_cpu_path(path);
+        struct Step {
+            bool layer_a;
+            Mode mode;
+        };
+        const struct {
+            void (*routine)();
+            std::vector<Step> steps;
+        } cases[] = {{transfer_a_b, {{true, Mode::blend}, {false, Mode::blend}}},
+                     {transfer_b, {{false, Mode::blend}}},
+                     {transfer_a_over_b, {{false, Mode::blend}, {true, Mode::keyed}}},
+                     {transfer_b_over_a, {{false, Mode::keyed}, {true, Mode::blend}}},
+                     {transfer_a_copy, {{true, Mode::copy}}}};
+        for (size_t k = 0; k < std::size(cases); ++k) {
+            Bytes want = random_bytes(rgb_screen_size, 10 + k);
+            std::memcpy(rgb_screen, want.data(), rgb_screen_size);
+            bool uses_a = false, uses_b = false;
+            for (const Step& s : cases[k].steps) {
+                naive_stripes(want, s.layer_a ? a.data() : b.data(),
+                              s.layer_a ? pa.data() : pb.data(), s.mode);
+                (s.layer_a ? uses_a : uses_b) = true;
+            }
+            layer_a_frame = uses_a ? const_cast<uint8_t*>(a.data()) : nullptr;
+            layer_a_pal = uses_a ? const_cast<uint8_t*>(pa.data()) : nullptr;
+            layer_b_frame = uses_b ? const_cast<uint8_t*>(b.data()) : nullptr;
+            layer_b_pal = uses_b ? const_cast<uint8_t*>(pb.data()) : nullptr;
+            cases[k].routine();
+            EXPECT_EQ(screen(), want) << "routine " << k << ", path " << path;
         }
-        layer_a_frame = uses_a ? const_cast<uint8_t*>(a.data()) : nullptr;
-        layer_a_pal = uses_a ? const_cast<uint8_t*>(pa.data()) : nullptr;
-        layer_b_frame = uses_b ? const_cast<uint8_t*>(b.data()) : nullptr;
-        layer_b_pal = uses_b ? const_cast<uint8_t*>(pb.data()) : nullptr;
-        cases[k].routine();
-        EXPECT_EQ(screen(), want) << "routine " << k;
     }
+    use_cpu_path(best);
 }
 
 TEST(OrderReached, OnEqualityAfterAJumpOrAWrapAndNeverOverflowing) {

@@ -7,6 +7,7 @@
 
 #include "resources/resources.h"
 #include "runtime/buffers.h"
+#include "runtime/cpu.h"
 #include "shell/display.h"
 #include "shell/options.h"
 #include "shell/startup.h"
@@ -14,10 +15,6 @@
 
 using namespace vantrose;
 using effects_test::Bytes, effects_test::noise;
-
-namespace vantrose {
-extern bool hires_vector_path;
-}
 
 namespace {
 
@@ -77,7 +74,8 @@ TEST_F(Display, Pal32AndTheBadgeGreys) {
         for (int c = 0; c < 3; ++c) EXPECT_EQ(badge_palette[3 * (224 + i) + c], greys[i]) << i;
 }
 
-TEST_F(Display, HiresKeepsTheSpecifiedRowsInBothHeightsAndBothPaths) {
+// Every converter on every processor path this machine has.
+TEST_F(Display, HiresKeepsTheSpecifiedRowsInBothHeightsOnEveryPath) {
     Bytes palette = noise(768, 3), picture = noise(640 * 480, 4);
     build_pal32(palette.data());
     for (int height : {400, 480}) {
@@ -99,22 +97,30 @@ TEST_F(Display, HiresKeepsTheSpecifiedRowsInBothHeightsAndBothPaths) {
                       (std::vector<int>{0, 1, 2, 3, 5, 6, 7, 8, 10}));
             EXPECT_EQ(kept.back(), 479);
         }
-        for (bool vector_path : {true, false}) {
-            hires_vector_path = vector_path;
+        const char* best = cpu_path();
+        for (const char* path : supported_cpu_paths()) {
+            use_cpu_path(path);
             present_hires(picture.data());
-            EXPECT_EQ(frame, want) << height << " lines, vector path " << vector_path;
+            EXPECT_EQ(frame, want) << height << " lines, path " << path;
         }
+        use_cpu_path(best);
     }
 }
 
-TEST_F(Display, StripeDotsAndTheBadgeInBothHeightsAndTheFlatPath) {
-    for (bool flat : {false, true}) {
-        for (int height : {400, 480}) {
-            screen_height = height;
-            Bytes want = frame;
-            naive_stripes(want, stripes, height, flat);
-            flat ? present_stripes_flat() : present_stripes();
-            EXPECT_EQ(frame, want) << height << " lines, flat " << flat;
+TEST_F(Display, StripeDotsAndTheBadgeInBothHeightsAndTheFlatPathOnEveryPath) {
+    const char* best = cpu_path();
+    for (const char* path : supported_cpu_paths()) {
+        use_cpu_path(path);
+        for (bool flat : {false, true}) {
+            for (int height : {400, 480}) {
+                screen_height = height;
+                frame = noise(frame_bytes, 1), true_color_frame = frame.data();
+                Bytes want = frame;
+                naive_stripes(want, stripes, height, flat);
+                flat ? present_stripes_flat() : present_stripes();
+                EXPECT_EQ(frame, want) << height << " lines, flat " << flat << ", path " << path;
+            }
         }
     }
+    use_cpu_path(best);
 }
