@@ -22,6 +22,7 @@
 #include "shell/music.h"
 #include "shell/options.h"
 #include "shell/startup.h"
+#include "shell/viewport.h"
 
 namespace vantrose {
 
@@ -95,6 +96,33 @@ struct Recording {
 };
 
 Recording rec;
+
+// The shared video is the picture as a 1080p screen shows it, at the frame rate video sites and
+// players expect.
+constexpr int share_w = 1920, share_h = 1080;
+constexpr uint32_t share_rate = 60;
+
+Viewport share_fit() {
+    const Aspect shown = shown_aspect(frame_width, rec.height, options.square_dots);
+    return fit_viewport(share_w, share_h, frame_width, rec.height, shown.w, shown.h, false);
+}
+
+// The same sharp fit as on the screen: nearest-neighbour by whole factors, then reduced by area
+// (each output pixel the average of what it covers, so one blended pixel where two dots meet;
+// the chroma averaged over 2 x 2 of those). The colours go to BT.709 first, at 640 x H: the
+// conversion is linear, so it gives the same picture as converting at the end, and scaling
+// planes of YUV is four times cheaper than scaling packed RGB.
+std::string share_filter() {
+    const Viewport fit = share_fit();
+    std::string chain =
+        options.refresh != share_rate ? "fps=" + std::to_string(share_rate) + "," : "";
+    chain += "scale=out_color_matrix=bt709:out_range=tv:flags=accurate_rnd,format=yuv444p,"
+             "scale=iw*" +
+             std::to_string(fit.scale_x) + ":ih*" + std::to_string(fit.scale_y) +
+             ":flags=neighbor,scale=" + std::to_string(fit.w) + ":" + std::to_string(fit.h) +
+             ":flags=area,format=yuv420p";
+    return chain;
+}
 
 // ffmpeg that takes no byte for this long has hung: the recording fails rather than waits.
 constexpr int stall_ms = 60000;
@@ -307,27 +335,30 @@ std::vector<std::string> ffmpeg_args() {
     args.insert(args.end(), no_look_ahead.begin(), no_look_ahead.end());
     args.insert(args.end(), {"-f", "s16le", "-ar", std::to_string(audio_rate), "-ac", "2", "-i",
                              rec.encoder.second_input, "-map", "0:v:0", "-map", "1:a:0"});
-    const std::string k = std::to_string(options.scale);
-    if (options.scale > 1) {
-        args.insert(args.end(), {"-vf", "scale=iw*" + k + ":ih*" + k + ":flags=neighbor"});
-    }
-    // H.264 over the red, green and blue planes themselves (libx264rgb): no conversion to YUV,
-    // no chroma subsampling, and players decode straight back to RGB, so every dot keeps its
-    // own colour.
     if (rec.format == RecordFormat::lossless) {
-        // Every dot comes back exactly; the fastest preset keeps up with the show.
+        // Every dot comes back exactly: H.264 over the red, green and blue planes themselves,
+        // no conversion; the fastest preset keeps up with the show.
+        const std::string k = std::to_string(options.scale);
+        if (options.scale > 1)
+            args.insert(args.end(), {"-vf", "scale=iw*" + k + ":ih*" + k + ":flags=neighbor"});
         args.insert(args.end(), {"-c:v", "libx264rgb", "-preset", "ultrafast", "-qp", "0"});
         args.insert(args.end(), {"-c:a", "flac", "-frame_size", "1024", "-f", "matroska"});
     } else {
-        // Chosen by measurement against the lossless file on the busiest stripe scenes (rotozoom
-        // with trails, twirl, plasma): the dot pattern is all edges, so bits buy sharpness
-        // directly. CRF 16 keeps them at 35 dB (the dots stay sharp at 100 %) with 15 Mb/s
-        // there, 9.4 Mb/s over the whole show; 5 Mb/s smears them (25 dB, 30 with the medium
-        // preset). ultrafast needs twice the bits for the same picture; "faster" and "medium" save
-        // bits but record at under 3 times real time on 2 cores.
-        args.insert(args.end(), {"-c:v", "libx264rgb", "-preset", "veryfast", "-crf", "16"});
+        // What every browser, phone and video site takes: H.264 High, 4:2:0, level 4.2, BT.709
+        // tagged, the index at the front.
+        args.insert(args.end(), {"-vf", share_filter(), "-c:v", "libx264", "-profile:v", "high",
+                                 "-level:v", "4.2", "-colorspace", "bt709", "-color_primaries",
+                                 "bt709", "-color_trc", "bt709", "-color_range", "tv"});
+        // Chosen by measurement on the busiest stripe scenes (rotozoom with trails, twirl,
+        // plasma), against the same fit kept lossless: the dots are all edges, so bits buy
+        // detail directly. On the rotozoom CRF 23 takes 12 to 14 Mb/s with any preset (32 to 33
+        // dB); superfast costs 25 ms a frame, veryfast 43 and faster 61 for 0.4 and 1 dB more,
+        // and only superfast leaves the show and the scaling room to keep up on 2 cores.
+        // CRF 22 capped at 14 Mb/s: 29 to 33 dB on those scenes, under 12 Mb/s over the show.
         args.insert(args.end(),
-                    {"-c:a", "aac", "-b:a", "256k", "-movflags", "+faststart", "-f", "mp4"});
+                    {"-preset", "superfast", "-crf", "22", "-maxrate", "14M", "-bufsize", "28M"});
+        args.insert(args.end(),
+                    {"-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", "-f", "mp4"});
     }
     args.insert(args.end(), {"-y", rec.part});
     return args;
@@ -349,7 +380,7 @@ bool recorder_open(std::string& error) {
     rec.format = record_format(rec.output);
     if (rec.format == RecordFormat::none) {
         error = "cannot record to '" + rec.output +
-                "': the file name must end in .mkv (lossless) or .mp4 (H.264, full colour)";
+                "': the file name must end in .mp4 (to share) or .mkv (lossless)";
         return false;
     }
     rec.ffmpeg = find_program("ffmpeg");
@@ -390,6 +421,13 @@ bool recorder_open(std::string& error) {
     rec.log_path = make_temp_file((temp_dir / "vantrose-ffmpeg-").string(), ignored);
 
     rec.height = screen_height;
+    if (rec.format == RecordFormat::compact && options.scale != 1) {
+        error = "--scale enlarges the lossless .mkv by whole factors; the .mp4 is always the "
+                "picture as a 1080p screen shows it (1440x1080 at 4:3)";
+        remove_files();
+        rec = Recording{};
+        return false;
+    }
     if (!make_child_pipes(rec.encoder, error) ||
         !spawn_child(ffmpeg_args(), rec.log_path, rec.encoder, error)) {
         remove_files();
@@ -409,11 +447,19 @@ bool recorder_open(std::string& error) {
     if (!registered) registered = std::atexit(abandon_recording) == 0;
     frame_sink = record_frame;
 
-    const int k = options.scale;
-    std::fprintf(stderr, "vantrose: recording the show to %s (%s, %dx%d at %u Hz)\n",
-                 rec.output.c_str(),
-                 rec.format == RecordFormat::lossless ? "lossless H.264 RGB" : "H.264 RGB",
-                 frame_width * k, rec.height * k, options.refresh);
+    if (rec.format == RecordFormat::lossless) {
+        const int k = options.scale;
+        std::fprintf(stderr,
+                     "vantrose: recording the show to %s (lossless H.264 RGB and FLAC, %dx%d at "
+                     "%u Hz, the exact picture)\n",
+                     rec.output.c_str(), frame_width * k, rec.height * k, options.refresh);
+    } else {
+        const Viewport fit = share_fit();
+        std::fprintf(stderr,
+                     "vantrose: recording the show to %s (H.264 High 4:2:0 and AAC, %dx%d at "
+                     "%u Hz, plays in browsers and on phones)\n",
+                     rec.output.c_str(), fit.w, fit.h, share_rate);
+    }
     return true;
 }
 

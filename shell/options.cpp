@@ -104,13 +104,13 @@ const OptionRow rows[] = {
          return number_value("--dump-every", v, 1, UINT64_MAX, "a positive whole number",
                              o.dump_every, e);
      }},
-    {"--record", "FILE", "render the show to a video file (.mkv lossless, .mp4)",
+    {"--record", "FILE", "render the show to a video file (.mp4 to share, .mkv lossless)",
      [](Options& o, const char* v, std::string& e) {
          if (!non_empty("--record", v, "a file name", e)) return false;
          o.record_file = v;
          return true;
      }},
-    {"--scale", "K", "with --record: enlarge the picture K times (1 to 8)",
+    {"--scale", "K", "with --record to .mkv: enlarge the picture K times (1 to 8)",
      [](Options& o, const char* v, std::string& e) {
          uint64_t n = 0;
          if (!number_value("--scale", v, 1, 8, "a whole number from 1 to 8", n, e)) return false;
@@ -128,8 +128,11 @@ const OptionRow rows[] = {
          o.fps = static_cast<uint32_t>(n);
          return true;
      }},
-    {"--integer-scale", nullptr, "scale the picture by whole multiples only",
+    {"--integer-scale", nullptr, "scale the picture by whole multiples only, square dots\n"
+                                 "(an exact 4:3 would take blocks of 5 x 6)",
      [](Options& o, const char*, std::string&) { return o.integer_scale = true; }},
+    {"--square-dots", nullptr, "640 x 400 with square dots (16:10) instead of 4:3",
+     [](Options& o, const char*, std::string&) { return o.square_dots = true; }},
     {"--trace", nullptr, "a line on stderr per scene start and 3D phase change",
      [](Options& o, const char*, std::string&) { return o.trace = true; }},
     {"--stats", nullptr, "frame and timing figures on stderr at the end",

@@ -25,6 +25,7 @@ struct Options {
     uint32_t fps = 0;         // --fps HZ: the show's frame rate in a window (0: the default)
     bool fps_display = false; // --fps display: frames follow the display's flip, unpaced without it
     bool integer_scale = false; // whole multiples of the picture only
+    bool square_dots = false;   // 640 x 400 at 16:10 instead of the 4:3 of its monitors
     bool trace = false;
     bool stats = false;
     bool help = false;

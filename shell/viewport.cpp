@@ -27,14 +27,19 @@ Viewport fit_viewport(int out_w, int out_h, int pic_w, int pic_h, int aspect_w, 
         }
         v.w = std::clamp(v.w, 1, out_w);
         v.h = std::clamp(v.h, 1, out_h);
-        v.scale_x = std::max(1, v.w / pic_w);
-        v.scale_y = std::max(1, v.h / pic_h);
-        // An output smaller than the picture, or with whole_only, is drawn nearest all the way.
+        // Enlarging linearly instead would put two blended pixels on some dot edges.
+        v.scale_x = (v.w + pic_w - 1) / pic_w;
+        v.scale_y = (v.h + pic_h - 1) / pic_h;
+        // whole_only on an output smaller than the picture: nearest all the way.
         v.linear = !whole_only && (v.w != v.scale_x * pic_w || v.h != v.scale_y * pic_h);
     }
     v.x = (out_w - v.w) / 2;
     v.y = (out_h - v.h) / 2;
     return v;
+}
+
+Aspect shown_aspect(int pic_w, int pic_h, bool square_dots) {
+    return square_dots ? Aspect{pic_w, pic_h} : Aspect{4, 3};
 }
 
 } // namespace vantrose

@@ -16,6 +16,7 @@
 #include "shell/music.h"
 #include "shell/options.h"
 #include "shell/startup.h"
+#include "shell/viewport.h"
 
 namespace vantrose {
 
@@ -78,7 +79,8 @@ class SdlPlatform final : public SdlDialogs {
     // their own pixels: the picture is scaled to the output's size, not the window's points.
     bool create_window(int height) override {
         height_ = height;
-        SDL_Rect area{SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, frame_width, height};
+        const SDL_Point shape = window_shape();
+        SDL_Rect area{SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, shape.x, shape.y};
         Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
         if (!options.window) {
             if (SDL_GetDisplayBounds(0, &area) != 0) return false;
@@ -323,14 +325,15 @@ class SdlPlatform final : public SdlDialogs {
             SDL_SetWindowBordered(main_window, SDL_TRUE);
             SDL_SetWindowResizable(main_window, SDL_TRUE);
             if (windowed_.w == 0) {
-                // Started full-screen: the largest whole multiple of the picture that leaves
-                // room on the desktop, centred.
+                // Started full-screen: the largest whole multiple of the window's shape that
+                // leaves room on the desktop, centred.
                 SDL_Rect usable = screen;
                 SDL_GetDisplayUsableBounds(display, &usable);
+                const SDL_Point shape = window_shape();
                 const int k = std::max(
-                    1, std::min((usable.w * 9 / 10) / frame_width, (usable.h * 9 / 10) / height_));
-                windowed_ = {usable.x + (usable.w - k * frame_width) / 2,
-                             usable.y + (usable.h - k * height_) / 2, k * frame_width, k * height_};
+                    1, std::min((usable.w * 9 / 10) / shape.x, (usable.h * 9 / 10) / shape.y));
+                windowed_ = {usable.x + (usable.w - k * shape.x) / 2,
+                             usable.y + (usable.h - k * shape.y) / 2, k * shape.x, k * shape.y};
             }
             SDL_SetWindowSize(main_window, windowed_.w, windowed_.h);
             SDL_SetWindowPosition(main_window, windowed_.x, windowed_.y);
@@ -385,9 +388,17 @@ class SdlPlatform final : public SdlDialogs {
         return seconds / timed > 0.5 / refresh;
     }
 
-    // Where the picture goes: the largest area of its own aspect (4:3 for 640 x 480, 16:10 for
-    // 640 x 400; the dots are square) centred in the output, black around. The output is
-    // measured in pixels, so a HiDPI screen is drawn at its full resolution.
+    // A window's size at its smallest: the picture 640 wide at the aspect it is shown at (640 x
+    // 480 for 4:3), or the picture itself when only whole multiples are shown.
+    SDL_Point window_shape() const {
+        if (options.integer_scale) return {frame_width, height_};
+        const Aspect shown = shown_aspect(frame_width, height_, options.square_dots);
+        return {frame_width, frame_width * shown.h / shown.w};
+    }
+
+    // Where the picture goes and how it is enlarged (fit_viewport). The output is measured in
+    // pixels, so a HiDPI screen is drawn at its full resolution. Sharp: nearest-neighbour by
+    // whole factors per axis into a texture of its own, then that one linearly into the area.
     void update_scaling() {
         int w = 0, h = 0;
         SDL_GetRendererOutputSize(renderer_, &w, &h);
@@ -395,33 +406,30 @@ class SdlPlatform final : public SdlDialogs {
         scaled_for_ = {0, 0, w, h};
         if (prescaled_) SDL_DestroyTexture(prescaled_);
         prescaled_ = nullptr;
-        const int whole = std::min(w / frame_width, h / height_);
-        if (options.integer_scale && whole >= 1) {
-            // For purists: whole multiples only, every dot the same size, wider borders.
-            area_ = {(w - whole * frame_width) / 2, (h - whole * height_) / 2, whole * frame_width,
-                     whole * height_};
-            return;
-        }
-        if (static_cast<int64_t>(w) * height_ >= static_cast<int64_t>(h) * frame_width)
-            area_ = {0, 0, h * frame_width / height_, h};
-        else
-            area_ = {0, 0, w, w * height_ / frame_width};
-        area_.x = (w - area_.w) / 2;
-        area_.y = (h - area_.h) / 2;
-        // Sharp bilinear: nearest-neighbour up by the largest whole factor that fits, then
-        // linear the rest of the way. Dots stay crisp and every column the same width; only
-        // the one pixel where two dots meet is blended. At a whole factor, or with
-        // --integer-scale on an output smaller than the picture, nearest alone is exact.
-        if (options.integer_scale || (area_.w % frame_width == 0 && area_.h % height_ == 0)) return;
+        const Aspect shown = shown_aspect(frame_width, height_, options.square_dots);
+        const Viewport fit =
+            fit_viewport(w, h, frame_width, height_, shown.w, shown.h, options.integer_scale);
+        area_ = {fit.x, fit.y, fit.w, fit.h};
+        SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
+        if (!fit.linear) return;
+        // Within the renderer's largest texture; a smaller factor only blends a little more.
         SDL_RendererInfo info{};
         SDL_GetRendererInfo(renderer_, &info);
-        int k = std::max(1, std::min(area_.w / frame_width, area_.h / height_));
-        while (k > 1 && info.max_texture_width > 0 &&
-               (k * frame_width > info.max_texture_width || k * height_ > info.max_texture_height))
-            --k;
-        prescaled_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
-                                       SDL_TEXTUREACCESS_TARGET, k * frame_width, k * height_);
-        if (!prescaled_) return; // no render targets: nearest all the way
+        int kx = fit.scale_x, ky = fit.scale_y;
+        if (info.max_texture_width > 0 && info.max_texture_height > 0) {
+            kx = std::clamp(info.max_texture_width / frame_width, 1, kx);
+            ky = std::clamp(info.max_texture_height / height_, 1, ky);
+        }
+        if (kx > 1 || ky > 1) {
+            prescaled_ =
+                SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                                  kx * frame_width, ky * height_);
+        }
+        if (!prescaled_) {
+            // Smaller than the picture, or no render targets: the frame itself, linearly.
+            SDL_SetTextureScaleMode(texture_, SDL_ScaleModeLinear);
+            return;
+        }
         SDL_SetTextureBlendMode(prescaled_, SDL_BLENDMODE_NONE);
         SDL_SetTextureScaleMode(prescaled_, SDL_ScaleModeLinear);
     }

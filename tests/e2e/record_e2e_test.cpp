@@ -58,6 +58,34 @@ TEST_F(Record, LosslessRecordingHoldsTheHeadlessFramesAndTheSound) {
             << "frame " << k << " differs from the headless dump";
 }
 
+// The video to share: what browsers and phones play, the picture at its shown aspect in 1080
+// lines at 60 Hz whatever the show's rate, the index before the data; --scale is the .mkv's.
+TEST_F(Record, SharedVideoIsHighProfile420At1080LinesWithTheIndexFirst) {
+    const std::string video = dir + "/show.mp4";
+    for (const auto& [option, width] : {std::pair("--mode", "1440"), {"--square-dots", "1728"}}) {
+        std::vector<std::string> args = {"--record", video, "--frames", "30", "--refresh", "70"};
+        args.push_back(option);
+        if (option == std::string("--mode")) args.push_back("480");
+        const RunResult run = run_program(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.err.find(std::string(width) + "x1080 at 60 Hz"), std::string::npos)
+            << run.err;
+        EXPECT_EQ(probe(video, "v:0",
+                        "profile,width,height,pix_fmt,level,color_space,color_transfer,"
+                        "color_primaries,r_frame_rate"),
+                  "profile=High\nwidth=" + std::string(width) +
+                      "\nheight=1080\npix_fmt=yuv420p\nlevel=42\ncolor_space=bt709\n"
+                      "color_transfer=bt709\ncolor_primaries=bt709\nr_frame_rate=60/1\n");
+        EXPECT_EQ(probe(video, "a:0", "codec_name"), "codec_name=aac\n");
+        const std::string bytes = read_file(video);
+        EXPECT_LT(bytes.find("moov"), bytes.find("mdat")) << "+faststart";
+    }
+    const RunResult run = run_program({"--record", dir + "/big.mp4", "--scale", "2"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--scale enlarges the lossless .mkv"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(dir + "/big.mp4"));
+}
+
 TEST_F(Record, CtrlCFinishesTheFileRecordedSoFar) {
     const std::string video = dir + "/show.mkv";
     Program p({"--record", video});
