@@ -128,6 +128,8 @@ Resources build_resources() {
     r.credits = {"Code: Kelvane  Graphics: Mirrow  Music: Tonsk",
                  "2nd in the PC demo competition at Lumenfest 1998",
                  "Linux conversion with SDL2 and libopenmpt"};
+    r.dialog_font = make_dialog_font(sans);
+    r.caption_font = make_dialog_font(sans_bold);
     return r;
 }
 
@@ -141,7 +143,10 @@ std::string resources_source(const Resources& r) {
     append_array(out, r.dialog_picture);
     out += "};\n\nconst char* const about_credits[3] = {\n";
     for (const std::string& line : r.credits) out += "    \"" + escaped(line) + "\",\n";
-    out += "};\n\n} // namespace vantrose\n";
+    out += "};\n\n";
+    out += dialog_font_source(r.dialog_font, "dialog_font");
+    out += dialog_font_source(r.caption_font, "dialog_caption_font");
+    out += "} // namespace vantrose\n";
     return out;
 }
 

@@ -1,9 +1,11 @@
-// The pictures and texts compiled into the program: title badge, dialog picture, credits.
+// The pictures and texts compiled into the program: title badge, dialog picture, credits,
+// the dialogs' fonts.
 #pragma once
 #include <array>
 #include <string>
 
 #include "content/archive_writer.h"
+#include "content/dialog_font.h"
 
 namespace vantrose {
 
@@ -11,6 +13,7 @@ struct Resources {
     Bytes title_badge;    // 110 x 25, 0 transparent, else 229..251 (badge greys)
     Bytes dialog_picture; // 213 x 133 x 3, red, green, blue
     std::array<std::string, 3> credits;
+    BitmapFont dialog_font, caption_font; // the dialogs' text and their captions
 };
 
 Resources build_resources();

@@ -8,10 +8,22 @@
 #include <cstdint>
 #include <thread>
 
+#include "shell/commands.h"
+
 namespace vantrose {
 
 // Fills `frames` stereo sample frames (left, right) at 44100 Hz.
 using AudioFill = void (*)(int16_t* samples, size_t frames);
+
+// What reaches a dialog window: a key, the left mouse button or the pointer at x, y of the
+// window's pixels, or a request to close it.
+struct DialogEvent {
+    enum class Kind { none, key, mouse_down, mouse_move, mouse_up, close };
+    Kind kind = Kind::none;
+    int window = 0; // the dialog window it came to
+    KeyPress key;
+    int x = 0, y = 0;
+};
 
 class Platform {
   public:
@@ -69,6 +81,19 @@ class Platform {
     virtual const char* error_text() { return "no display"; }
     // The window system closed at the very end, once nothing uses it.
     virtual void quit() {}
+
+    // Dialog windows, whose every pixel the shell draws, frame and caption too: w x h, centred,
+    // without the system's frame; the top `drag_rows` rows move it. `owner` (0: none) takes no
+    // input while it is open. Its number, 0 when none opens.
+    virtual int open_dialog(int /*w*/, int /*h*/, const char* /*caption*/, int /*drag_rows*/,
+                            int /*owner*/) {
+        return 0;
+    }
+    // w x h pixels of blue, green, red, unused, top row first; kept to repaint the window.
+    virtual void show_dialog(int /*window*/, const uint8_t* /*pixels*/) {}
+    // The dialogs' next event, after waiting at most `wait_ms` for one (Kind::none then).
+    virtual DialogEvent next_dialog_event(int /*wait_ms*/) { return {}; }
+    virtual void close_dialog(int /*window*/) {}
 };
 
 extern Platform* platform;

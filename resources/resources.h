@@ -16,4 +16,20 @@ extern const uint8_t dialog_picture[dialog_picture_width * dialog_picture_height
 // The About box's three credit lines.
 extern const char* const about_credits[3];
 
+// The dialogs' 8-point sans-serif as bitmaps, for the characters 32..126.
+constexpr int dialog_font_first = 32, dialog_font_last = 126;
+struct DialogGlyph {
+    int8_t left, top; // the ink's first column right of the pen, first row above the baseline
+    uint8_t w, h;     // the ink's size
+    uint8_t advance;  // the pen's step in pixels
+    uint32_t offset;  // the ink's first byte in the coverage, row-major
+};
+struct DialogFont {
+    int height, ascent; // a line's rows, and the baseline's row in it
+    const DialogGlyph* glyphs;
+    const uint8_t* coverage; // 0 paper .. 255 ink
+};
+extern const DialogFont dialog_font;         // the text of buttons and statics
+extern const DialogFont dialog_caption_font; // its bold face, for captions
+
 } // namespace vantrose

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config clang
-    libsdl2-dev libsdl2-ttf-dev libx11-dev libopenmpt-dev libpng-dev libfreetype-dev fonts-dejavu-core
+    libsdl2-dev libx11-dev libopenmpt-dev libpng-dev libfreetype-dev fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
     openmpt123 xmp ffmpeg xvfb xdotool x11-utils x11-apps imagemagick time python3
     emscripten node-acorn binaryen chromium dpkg-dev

@@ -1,13 +1,11 @@
+// The mode dialog and the About box, drawn into pixels with the compiled-in bitmap font and shown
+// in dialog windows of the platform.
 #include "shell/dialogs.h"
 
-#include <SDL.h>
-#include <SDL_ttf.h>
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
 
-#include <cstdio>
-#include <string>
-#include <vector>
-
-#include "platform/platform.h"
 #include "resources/resources.h"
 #include "shell/startup.h"
 
@@ -15,381 +13,266 @@ namespace vantrose {
 
 namespace {
 
-const char* const font_path = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-const char* const bold_font_path = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
-constexpr int font_points = 8;
-constexpr int screen_dpi = 96;
-
-// Control ids, as the dialog procedures know them.
-constexpr int id_ok = 1, id_cancel = 2, id_about = 1001, id_480 = 1002;
-
 struct Colour {
-    Uint8 r, g, b;
+    uint8_t r, g, b;
 };
 constexpr Colour face{192, 192, 192}, highlight{255, 255, 255}, shadow{128, 128, 128},
     dark{0, 0, 0}, caption_blue{0, 0, 128};
 
-struct Button {
-    DialogRect rect; // pixels, client coordinates
-    const char* text;
-    int id;
+// A dialog window's pixels: blue, green, red, unused, as the show's frames have them. Drawing
+// stays inside `clip`.
+struct Pixels {
+    int w = 0, h = 0;
+    std::vector<uint8_t> bytes;
+    DialogRect clip{};
 };
 
 struct Dialog {
-    SDL_Window* window = nullptr;
-    SDL_Renderer* renderer = nullptr;
-    TTF_Font* font = nullptr;
-    TTF_Font* caption_font = nullptr;
-    BaseUnits base{};
-    std::string caption;
-    std::vector<Button> buttons;
-    int focus = -1;   // button with the keyboard focus, -1 for none
-    int pressed = -1; // button held down by the mouse
-    bool pressed_inside = false;
-    bool dirty = true;
+    const char* caption = "";
+    DialogState state;
+    Pixels pixels;
+    int window = 0;
 };
 
 int mul_div(int value, int numerator, int denominator) {
     return (value * numerator + denominator / 2) / denominator;
 }
 
-TTF_Font* open_font(const char* path) {
-    return TTF_OpenFontDPI(path, font_points, screen_dpi, screen_dpi);
+bool inside(const DialogRect& r, int x, int y) {
+    return x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h;
 }
 
-BaseUnits base_units_of(TTF_Font* font) {
-    int w = 0, h = 0;
-    TTF_SizeUTF8(font, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &w, &h);
-    return {(w / 26 + 1) / 2, TTF_FontHeight(font)};
+// Mixes a colour over a pixel by `alpha` (255: the colour alone).
+void blend(Pixels& p, int x, int y, Colour c, int alpha) {
+    if (!inside(p.clip, x, y)) return;
+    uint8_t* px = &p.bytes[(size_t(y) * size_t(p.w) + size_t(x)) * 4];
+    const int channels[3] = {c.b, c.g, c.r};
+    for (int i = 0; i < 3; ++i)
+        px[i] = uint8_t((channels[i] * alpha + px[i] * (255 - alpha) + 127) / 255);
 }
 
-SDL_HitTestResult caption_drag(SDL_Window*, const SDL_Point* point, void*) {
-    return point->y < dialog_frame + dialog_caption ? SDL_HITTEST_DRAGGABLE : SDL_HITTEST_NORMAL;
-}
-
-void colour(Dialog& d, Colour c) {
-    SDL_SetRenderDrawColor(d.renderer, c.r, c.g, c.b, 255);
-}
-
-void fill(Dialog& d, int x, int y, int w, int h, Colour c) {
-    colour(d, c);
-    const SDL_Rect r{x, y, w, h};
-    SDL_RenderFillRect(d.renderer, &r);
+void fill(Pixels& p, int x, int y, int w, int h, Colour c) {
+    for (int j = y; j < y + h; ++j)
+        for (int i = x; i < x + w; ++i) blend(p, i, j, c, 255);
 }
 
 // Top and left edges in one colour, bottom and right in another.
-void edge(Dialog& d, int x, int y, int w, int h, Colour top_left, Colour bottom_right) {
-    fill(d, x, y, w - 1, 1, top_left);
-    fill(d, x, y, 1, h - 1, top_left);
-    fill(d, x, y + h - 1, w, 1, bottom_right);
-    fill(d, x + w - 1, y, 1, h, bottom_right);
+void edge(Pixels& p, int x, int y, int w, int h, Colour top_left, Colour bottom_right) {
+    fill(p, x, y, w - 1, 1, top_left);
+    fill(p, x, y, 1, h - 1, top_left);
+    fill(p, x, y + h - 1, w, 1, bottom_right);
+    fill(p, x + w - 1, y, 1, h, bottom_right);
 }
 
-void dotted_rect(Dialog& d, int x, int y, int w, int h) {
-    colour(d, dark);
+void dotted_rect(Pixels& p, int x, int y, int w, int h) {
     for (int i = 0; i < w; i += 2) {
-        SDL_RenderDrawPoint(d.renderer, x + i, y);
-        SDL_RenderDrawPoint(d.renderer, x + i, y + h - 1);
+        blend(p, x + i, y, dark, 255);
+        blend(p, x + i, y + h - 1, dark, 255);
     }
     for (int j = 0; j < h; j += 2) {
-        SDL_RenderDrawPoint(d.renderer, x, y + j);
-        SDL_RenderDrawPoint(d.renderer, x + w - 1, y + j);
+        blend(p, x, y + j, dark, 255);
+        blend(p, x + w - 1, y + j, dark, 255);
     }
 }
 
-// Text centred in a rectangle (client pixels), wrapped at its width, clipped to it.
-void text(Dialog& d, TTF_Font* font, const char* s, DialogRect r, Colour c, bool centred = true) {
-    if (!*s) return;
-    TTF_SetFontWrappedAlign(font, centred ? TTF_WRAPPED_ALIGN_CENTER : TTF_WRAPPED_ALIGN_LEFT);
-    SDL_Surface* surface =
-        TTF_RenderUTF8_Blended_Wrapped(font, s, SDL_Color{c.r, c.g, c.b, 255}, r.w);
-    if (!surface) return;
-    SDL_Texture* texture = SDL_CreateTextureFromSurface(d.renderer, surface);
-    const int x0 = dialog_frame, y0 = dialog_frame + dialog_caption;
-    const SDL_Rect clip{x0 + r.x, y0 + r.y, r.w, r.h};
-    // Single lines sit in the middle of the rectangle; wrapped text starts at its top.
-    const int top = surface->h <= TTF_FontHeight(font) ? (r.h - surface->h) / 2 : 0;
-    const SDL_Rect to{x0 + r.x + (centred ? (r.w - surface->w) / 2 : 0), y0 + r.y + top, surface->w,
-                      surface->h};
-    SDL_RenderSetClipRect(d.renderer, &clip);
-    SDL_RenderCopy(d.renderer, texture, nullptr, &to);
-    SDL_RenderSetClipRect(d.renderer, nullptr);
-    SDL_DestroyTexture(texture);
-    SDL_FreeSurface(surface);
+const DialogGlyph& glyph_of(const DialogFont& font, char c) {
+    int code = static_cast<unsigned char>(c);
+    if (code < dialog_font_first || code > dialog_font_last) code = '?';
+    return font.glyphs[code - dialog_font_first];
+}
+
+// A line's extent: from its leftmost ink or pen start to its rightmost ink or pen end.
+struct LineExtent {
+    int left, width;
+};
+
+LineExtent measure(const DialogFont& font, std::string_view line) {
+    int pen = 0, left = 0, right = 0;
+    for (const char c : line) {
+        const DialogGlyph& g = glyph_of(font, c);
+        if (g.w > 0) {
+            left = std::min(left, pen + g.left);
+            right = std::max(right, pen + g.left + g.w);
+        }
+        pen += g.advance;
+    }
+    return {-left, std::max(right, pen) - left};
+}
+
+// One line with its extent's top left at x, y.
+void draw_line(Pixels& p, const DialogFont& font, std::string_view line, int x, int y, Colour c) {
+    int pen = x + measure(font, line).left;
+    for (const char ch : line) {
+        const DialogGlyph& g = glyph_of(font, ch);
+        const uint8_t* ink = font.coverage + g.offset;
+        for (int j = 0; j < g.h; ++j)
+            for (int i = 0; i < g.w; ++i)
+                if (const int a = ink[j * g.w + i])
+                    blend(p, pen + g.left + i, y + font.ascent - g.top + j, c, a);
+        pen += g.advance;
+    }
+}
+
+// The text broken into lines no wider than `width`, after spaces; a line keeps the space it
+// breaks at, and a word wider than `width` has a line of its own.
+std::vector<std::string_view> wrap(const DialogFont& font, std::string_view text, int width) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        size_t end = 0;
+        for (size_t i = 0; i < text.size(); ++i)
+            if (text[i] == ' ' || i + 1 == text.size()) {
+                if (end > 0 && measure(font, text.substr(0, i + 1)).width > width) break;
+                end = i + 1;
+            }
+        lines.push_back(text.substr(0, end));
+        text.remove_prefix(end);
+    }
+    return lines;
+}
+
+// Text in a rectangle of client pixels, clipped to it: one line in its middle, wrapped lines
+// from its top; centred or from its left edge.
+void text(Pixels& p, const DialogFont& font, const char* s, DialogRect r, Colour c,
+          bool centred = true) {
+    r.x += dialog_frame;
+    r.y += dialog_frame + dialog_caption;
+    const DialogRect whole = p.clip;
+    p.clip = r;
+    const std::vector<std::string_view> lines = wrap(font, s, r.w);
+    int y = r.y + (lines.size() == 1 ? (r.h - font.height) / 2 : 0);
+    for (const std::string_view line : lines) {
+        const int w = measure(font, line).width;
+        draw_line(p, font, line, r.x + (centred ? (r.w - w) / 2 : 0), y, c);
+        y += font.height;
+    }
+    p.clip = whole;
 }
 
 void draw_frame(Dialog& d) {
-    int w = 0, h = 0;
-    SDL_GetWindowSize(d.window, &w, &h);
-    fill(d, 0, 0, w, h, face);
-    edge(d, 0, 0, w, h, face, dark);
-    edge(d, 1, 1, w - 2, h - 2, highlight, shadow);
-    fill(d, dialog_frame, dialog_frame, w - 2 * dialog_frame, dialog_caption, caption_blue);
-    text(d, d.caption_font, d.caption.c_str(),
-         DialogRect{3, -dialog_caption, w - 2 * dialog_frame - 6, dialog_caption}, highlight,
+    Pixels& p = d.pixels;
+    fill(p, 0, 0, p.w, p.h, face);
+    edge(p, 0, 0, p.w, p.h, face, dark);
+    edge(p, 1, 1, p.w - 2, p.h - 2, highlight, shadow);
+    fill(p, dialog_frame, dialog_frame, p.w - 2 * dialog_frame, dialog_caption, caption_blue);
+    text(p, dialog_caption_font, d.caption,
+         DialogRect{3, -dialog_caption, p.w - 2 * dialog_frame - 6, dialog_caption}, highlight,
          false);
 }
 
+// A push button: raised, framed in black with the focus, sunken while held down.
 void draw_button(Dialog& d, int index) {
-    const Button& b = d.buttons[index];
+    Pixels& p = d.pixels;
+    const DialogButton& b = d.state.buttons[size_t(index)];
     const int x = dialog_frame + b.rect.x, y = dialog_frame + dialog_caption + b.rect.y;
     int w = b.rect.w, h = b.rect.h;
-    const bool down = d.pressed == index && d.pressed_inside;
-    const bool focused = d.focus == index;
-    fill(d, x, y, w, h, face);
+    const bool down = d.state.pressed == index && d.state.pressed_inside;
+    const bool focused = d.state.focus == index;
+    fill(p, x, y, w, h, face);
     int ix = x, iy = y;
     if (focused || down) {
-        edge(d, x, y, w, h, dark, dark);
+        edge(p, x, y, w, h, dark, dark);
         ix += 1, iy += 1, w -= 2, h -= 2;
     }
     if (down) {
-        edge(d, ix, iy, w, h, shadow, shadow);
+        edge(p, ix, iy, w, h, shadow, shadow);
     } else {
-        edge(d, ix, iy, w, h, highlight, dark);
-        edge(d, ix + 1, iy + 1, w - 2, h - 2, face, shadow);
+        edge(p, ix, iy, w, h, highlight, dark);
+        edge(p, ix + 1, iy + 1, w - 2, h - 2, face, shadow);
     }
     const int shift = down ? 1 : 0;
-    text(d, d.font, b.text, DialogRect{b.rect.x + shift, b.rect.y + shift, b.rect.w, b.rect.h},
+    text(p, dialog_font, b.text, DialogRect{b.rect.x + shift, b.rect.y + shift, b.rect.w, b.rect.h},
          dark);
-    if (focused) dotted_rect(d, x + 4, y + 4, b.rect.w - 8, b.rect.h - 8);
+    if (focused) dotted_rect(p, x + 4, y + 4, b.rect.w - 8, b.rect.h - 8);
 }
 
-bool open_dialog(Dialog& d, const char* caption, DialogRect units, SDL_Window* owner) {
-    d.caption = caption;
-    const DialogRect size = dialog_to_pixels(units, d.base);
-    d.window = SDL_CreateWindow(
-        caption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.w + 2 * dialog_frame,
-        size.h + 2 * dialog_frame + dialog_caption, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
-    if (!d.window) return false;
-    d.renderer = SDL_CreateRenderer(d.window, -1, SDL_RENDERER_SOFTWARE);
-    if (!d.renderer) return false;
-    SDL_SetWindowHitTest(d.window, caption_drag, nullptr);
-    if (owner) SDL_SetWindowModalFor(d.window, owner);
-    SDL_ShowWindow(d.window);
-    SDL_RaiseWindow(d.window);
-    SDL_SetWindowInputFocus(d.window);
-    return true;
+void draw_buttons(Dialog& d) {
+    for (size_t i = 0; i < d.state.buttons.size(); ++i) draw_button(d, int(i));
 }
 
-void close_dialog(Dialog& d) {
-    if (d.renderer) SDL_DestroyRenderer(d.renderer);
-    if (d.window) SDL_DestroyWindow(d.window);
-    d.renderer = nullptr;
-    d.window = nullptr;
-}
-
-int button_at(const Dialog& d, int wx, int wy) {
-    const int x = wx - dialog_frame, y = wy - dialog_frame - dialog_caption;
-    for (size_t i = 0; i < d.buttons.size(); ++i) {
-        const DialogRect& r = d.buttons[i].rect;
-        if (x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h) return static_cast<int>(i);
-    }
-    return -1;
-}
-
-// One event for the dialog on top: the id of the command it gives, or 0.
-// `enter_id` answers Enter when no button has the focus; `escape_id` 0 ignores Escape.
-int dialog_event(Dialog& d, const SDL_Event& e, int enter_id, int escape_id) {
-    const Uint32 id = SDL_GetWindowID(d.window);
-    const int count = static_cast<int>(d.buttons.size());
-    switch (e.type) {
-    case SDL_WINDOWEVENT:
-        if (e.window.windowID == id && (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
-                                        e.window.event == SDL_WINDOWEVENT_SHOWN)) {
-            d.dirty = true;
-        }
-        break; // close requests are ignored: the dialogs have no close box
-    case SDL_KEYDOWN:
-        switch (e.key.keysym.sym) {
-        case SDLK_TAB:
-        case SDLK_DOWN:
-        case SDLK_RIGHT:
-        case SDLK_UP:
-        case SDLK_LEFT: {
-            const bool back = e.key.keysym.sym == SDLK_UP || e.key.keysym.sym == SDLK_LEFT ||
-                              (e.key.keysym.sym == SDLK_TAB && (e.key.keysym.mod & KMOD_SHIFT));
-            if (d.focus < 0)
-                d.focus = back ? count - 1 : 0;
-            else
-                d.focus = (d.focus + (back ? count - 1 : 1)) % count;
-            d.dirty = true;
-            break;
-        }
-        case SDLK_RETURN:
-        case SDLK_KP_ENTER:
-            return d.focus >= 0 ? d.buttons[d.focus].id : enter_id;
-        case SDLK_SPACE:
-            return d.focus >= 0 ? d.buttons[d.focus].id : 0;
-        case SDLK_ESCAPE:
-            return escape_id;
-        default:
-            break;
-        }
-        break;
-    case SDL_MOUSEBUTTONDOWN:
-        if (e.button.windowID == id && e.button.button == SDL_BUTTON_LEFT) {
-            d.pressed = button_at(d, e.button.x, e.button.y);
-            d.pressed_inside = d.pressed >= 0;
-            if (d.pressed >= 0) d.focus = d.pressed;
-            d.dirty = true;
-        }
-        break;
-    case SDL_MOUSEMOTION:
-        if (e.motion.windowID == id && d.pressed >= 0) {
-            const bool inside = button_at(d, e.motion.x, e.motion.y) == d.pressed;
-            d.dirty |= inside != d.pressed_inside;
-            d.pressed_inside = inside;
-        }
-        break;
-    case SDL_MOUSEBUTTONUP:
-        if (e.button.button == SDL_BUTTON_LEFT && d.pressed >= 0) {
-            const int held = d.pressed;
-            const bool inside =
-                e.button.windowID == id && button_at(d, e.button.x, e.button.y) == held;
-            d.pressed = -1;
-            d.pressed_inside = false;
-            d.dirty = true;
-            if (inside) return d.buttons[held].id;
-        }
-        break;
-    default:
-        break;
-    }
-    return 0;
-}
-
-// The next event, or false after a short sleep. Polled rather than waited for: SDL's wake-up of
-// a waiting loop can be addressed to a window destroyed meanwhile (the About box), which the X
-// server answers with a fatal error.
-bool next_event(SDL_Event& e) {
-    if (SDL_PollEvent(&e)) return true;
-    SDL_Delay(10);
-    return false;
-}
-
-bool dialog_fonts(Dialog& d) {
-    d.font = open_font(font_path);
-    d.caption_font = open_font(bold_font_path);
-    if (!d.caption_font) d.caption_font = d.font;
-    if (!d.font) return false;
-    d.base = base_units_of(d.font);
-    return true;
-}
-
-void close_fonts(Dialog& d) {
-    if (d.caption_font && d.caption_font != d.font) TTF_CloseFont(d.caption_font);
-    if (d.font) TTF_CloseFont(d.font);
-    d.font = d.caption_font = nullptr;
-}
-
-void add_button(Dialog& d, DialogRect units, const char* label, int id) {
-    d.buttons.push_back(Button{dialog_to_pixels(units, d.base), label, id});
-}
-
-void draw_mode_dialog(Dialog& d, SDL_Texture* picture) {
+// The picture static: a sunken edge, the bitmap centred and clipped to the inside.
+void draw_mode_dialog(Dialog& d, BaseUnits base) {
+    Pixels& p = d.pixels;
     draw_frame(d);
-    for (size_t i = 0; i < d.buttons.size(); ++i) draw_button(d, static_cast<int>(i));
-    // The picture static: sunken edge, bitmap centred, clipped to the inside.
-    const DialogRect p = dialog_to_pixels(mode_dialog_picture, d.base);
-    const int x = dialog_frame + p.x, y = dialog_frame + dialog_caption + p.y;
-    edge(d, x, y, p.w, p.h, shadow, highlight);
-    const SDL_Rect inside{x + 1, y + 1, p.w - 2, p.h - 2};
-    const SDL_Rect to{inside.x + (inside.w - dialog_picture_width) / 2,
-                      inside.y + (inside.h - dialog_picture_height) / 2, dialog_picture_width,
-                      dialog_picture_height};
-    SDL_RenderSetClipRect(d.renderer, &inside);
-    if (picture) SDL_RenderCopy(d.renderer, picture, nullptr, &to);
-    SDL_RenderSetClipRect(d.renderer, nullptr);
-    SDL_RenderPresent(d.renderer);
-    d.dirty = false;
+    draw_buttons(d);
+    const DialogRect r = dialog_to_pixels(mode_dialog_picture, base);
+    const int x = dialog_frame + r.x, y = dialog_frame + dialog_caption + r.y;
+    edge(p, x, y, r.w, r.h, shadow, highlight);
+    const DialogRect whole = p.clip;
+    p.clip = {x + 1, y + 1, r.w - 2, r.h - 2};
+    const int left = p.clip.x + (p.clip.w - dialog_picture_width) / 2;
+    const int top = p.clip.y + (p.clip.h - dialog_picture_height) / 2;
+    for (int j = 0; j < dialog_picture_height; ++j)
+        for (int i = 0; i < dialog_picture_width; ++i) {
+            const uint8_t* rgb =
+                &dialog_picture[(size_t(j) * dialog_picture_width + size_t(i)) * 3];
+            blend(p, left + i, top + j, Colour{rgb[0], rgb[1], rgb[2]}, 255);
+        }
+    p.clip = whole;
 }
 
-void draw_about_dialog(Dialog& d) {
+// A group box (an etched frame whose top sits half a line down), the title and the credits.
+void draw_about_dialog(Dialog& d, BaseUnits base) {
+    Pixels& p = d.pixels;
     draw_frame(d);
-    // Group box: an etched frame whose top sits half a text line down.
-    const DialogRect g = dialog_to_pixels(DialogRect{4, 6, 162, 60}, d.base);
-    const int half = TTF_FontHeight(d.font) / 2;
+    const DialogRect g = dialog_to_pixels(DialogRect{4, 6, 162, 60}, base);
+    const int half = dialog_font.height / 2;
     const int x = dialog_frame + g.x, y = dialog_frame + dialog_caption + g.y + half;
-    edge(d, x, y, g.w - 1, g.h - half - 1, shadow, shadow);
-    edge(d, x + 1, y + 1, g.w - 1, g.h - half - 1, highlight, highlight);
-    text(d, d.font, "Quorv! - Vantrose", dialog_to_pixels(DialogRect{7, 14, 152, 11}, d.base),
+    edge(p, x, y, g.w - 1, g.h - half - 1, shadow, shadow);
+    edge(p, x + 1, y + 1, g.w - 1, g.h - half - 1, highlight, highlight);
+    text(p, dialog_font, "Quorv! - Vantrose", dialog_to_pixels(DialogRect{7, 14, 152, 11}, base),
          dark);
     const DialogRect lines[3] = {{6, 24, 157, 10}, {6, 34, 156, 17}, {7, 50, 156, 13}};
     for (int i = 0; i < 3; ++i)
-        text(d, d.font, about_credits[i], dialog_to_pixels(lines[i], d.base), dark);
-    draw_button(d, 0);
-    SDL_RenderPresent(d.renderer);
-    d.dirty = false;
+        text(p, dialog_font, about_credits[i], dialog_to_pixels(lines[i], base), dark);
+    draw_buttons(d);
+}
+
+// A dialog window of `units` with its frame and caption; false when none opens.
+bool open_dialog(Dialog& d, const char* caption, DialogRect units, BaseUnits base, int owner) {
+    d.caption = caption;
+    const DialogRect client = dialog_to_pixels(units, base);
+    Pixels& p = d.pixels;
+    p.w = client.w + 2 * dialog_frame;
+    p.h = client.h + 2 * dialog_frame + dialog_caption;
+    p.bytes.assign(size_t(p.w) * size_t(p.h) * 4, 0);
+    p.clip = {0, 0, p.w, p.h};
+    d.window = platform->open_dialog(p.w, p.h, caption, dialog_frame + dialog_caption, owner);
+    return d.window != 0;
+}
+
+void add_button(Dialog& d, DialogRect units, BaseUnits base, const char* label, int id) {
+    d.state.buttons.push_back(DialogButton{dialog_to_pixels(units, base), label, id});
+}
+
+// The dialogs' next event for `d`, or 0 after a short wait; a pointer over another window is
+// outside every button of `d`, and the keyboard belongs to the dialog on top.
+int next_command(Dialog& d, int enter_id, int escape_id) {
+    DialogEvent e = platform->next_dialog_event(10);
+    if (e.kind == DialogEvent::Kind::none) return 0;
+    if (e.window != d.window && e.kind != DialogEvent::Kind::key) {
+        if (e.kind == DialogEvent::Kind::close) return 0;
+        e.x = e.y = -1;
+    }
+    return dialog_event(d.state, e, enter_id, escape_id);
+}
+
+void show(Dialog& d, BaseUnits base, bool about) {
+    about ? draw_about_dialog(d, base) : draw_mode_dialog(d, base);
+    platform->show_dialog(d.window, d.pixels.bytes.data());
+    d.state.dirty = false;
 }
 
 // The About box over the mode dialog: "Ok" closes it, and Escape as a viewer expects.
-void run_about_dialog(Dialog& owner, SDL_Texture* owner_picture) {
+void run_about_dialog(const Dialog& owner, BaseUnits base) {
     Dialog d;
-    d.font = owner.font;
-    d.caption_font = owner.caption_font;
-    d.base = owner.base;
-    add_button(d, about_dialog_ok, "Ok", id_ok);
-    d.focus = 0; // its dialog procedure lets the first control take the focus
-    owner.pressed = -1;
-    if (!open_dialog(d, "About", about_dialog_units, owner.window)) {
-        close_dialog(d);
-        return;
+    add_button(d, about_dialog_ok, base, "Ok", id_ok);
+    d.state.focus = 0; // its dialog procedure lets the first control take the focus
+    if (!open_dialog(d, "About", about_dialog_units, base, owner.window)) return;
+    while (!quit_posted()) {
+        if (d.state.dirty) show(d, base, true);
+        if (next_command(d, id_ok, id_ok) == id_ok) break;
     }
-    for (;;) {
-        if (d.dirty) draw_about_dialog(d);
-        if (owner.dirty) draw_mode_dialog(owner, owner_picture);
-        SDL_Event e;
-        if (!next_event(e)) {
-            if (quit_posted()) break;
-            continue;
-        }
-        if (e.type == SDL_WINDOWEVENT && e.window.windowID == SDL_GetWindowID(owner.window) &&
-            e.window.event == SDL_WINDOWEVENT_EXPOSED) {
-            owner.dirty = true;
-        }
-        if (dialog_event(d, e, id_ok, id_ok) == id_ok) break;
-    }
-    close_dialog(d);
-    // The keyboard goes back to the mode dialog (a window manager would see to that).
-    SDL_RaiseWindow(owner.window);
-    SDL_SetWindowInputFocus(owner.window);
-    owner.dirty = true;
-}
-
-// Without the dialog font: the same choice in a system message box.
-int fallback_mode_dialog() {
-    const SDL_MessageBoxButtonData buttons[4] = {
-        {0, id_about, "About"},
-        {0, id_ok, "640x400x32"},
-        {0, id_480, "640x480x32"},
-        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, id_cancel, "Exit"}};
-    const SDL_MessageBoxData data{SDL_MESSAGEBOX_INFORMATION,
-                                  nullptr,
-                                  "Quorv! - Vantrose, Windows version",
-                                  "Choose the display mode.",
-                                  4,
-                                  buttons,
-                                  nullptr};
-    for (;;) {
-        int choice = id_cancel;
-        if (SDL_ShowMessageBox(&data, &choice) != 0) return 1;
-        switch (choice) {
-        case id_ok:
-            screen_height = 400;
-            return 0;
-        case id_480:
-            screen_height = 480;
-            return 0;
-        case id_about: {
-            std::string credits = "Quorv! - Vantrose";
-            for (const char* line : about_credits) credits += std::string("\n") + line;
-            SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "About", credits.c_str(), nullptr);
-            break;
-        }
-        default:
-            return 1;
-        }
-    }
+    platform->close_dialog(d.window);
 }
 
 } // namespace
@@ -398,72 +281,112 @@ DialogRect dialog_to_pixels(DialogRect u, BaseUnits b) {
     return {mul_div(u.x, b.x, 4), mul_div(u.y, b.y, 8), mul_div(u.w, b.x, 4), mul_div(u.h, b.y, 8)};
 }
 
-bool dialog_base_units(BaseUnits& base) {
-    const bool started = TTF_WasInit() == 0;
-    if (started && TTF_Init() != 0) return false;
-    TTF_Font* font = open_font(font_path);
-    if (font) {
-        base = base_units_of(font);
-        TTF_CloseFont(font);
+BaseUnits dialog_base_units() {
+    int width = 0;
+    for (char c = 'A'; c <= 'Z'; ++c)
+        width += glyph_of(dialog_font, c).advance + glyph_of(dialog_font, char(c + 32)).advance;
+    return {(width / 26 + 1) / 2, dialog_font.height};
+}
+
+int dialog_event(DialogState& d, const DialogEvent& e, int enter_id, int escape_id) {
+    const int count = int(d.buttons.size());
+    const auto button_at = [&d, count](int x, int y) {
+        for (int i = 0; i < count; ++i) {
+            const DialogRect& r = d.buttons[size_t(i)].rect;
+            if (inside(r, x - dialog_frame, y - dialog_frame - dialog_caption)) return i;
+        }
+        return -1;
+    };
+    switch (e.kind) {
+    case DialogEvent::Kind::key:
+        switch (e.key.key) {
+        case Key::tab:
+        case Key::down:
+        case Key::right:
+        case Key::up:
+        case Key::left: {
+            const bool back = e.key.key == Key::up || e.key.key == Key::left ||
+                              (e.key.key == Key::tab && e.key.shift);
+            if (count == 0) break;
+            d.focus =
+                d.focus < 0 ? (back ? count - 1 : 0) : (d.focus + (back ? count - 1 : 1)) % count;
+            d.dirty = true;
+            break;
+        }
+        case Key::enter:
+            return d.focus >= 0 ? d.buttons[size_t(d.focus)].id : enter_id;
+        case Key::space:
+            return d.focus >= 0 ? d.buttons[size_t(d.focus)].id : 0;
+        case Key::escape:
+            return escape_id;
+        default:
+            break;
+        }
+        break;
+    case DialogEvent::Kind::close:
+        return escape_id;
+    case DialogEvent::Kind::mouse_down:
+        d.pressed = button_at(e.x, e.y);
+        d.pressed_inside = d.pressed >= 0;
+        if (d.pressed >= 0) d.focus = d.pressed;
+        d.dirty = true;
+        break;
+    case DialogEvent::Kind::mouse_move:
+        if (d.pressed >= 0) {
+            const bool in = button_at(e.x, e.y) == d.pressed;
+            d.dirty |= in != d.pressed_inside;
+            d.pressed_inside = in;
+        }
+        break;
+    case DialogEvent::Kind::mouse_up:
+        if (d.pressed >= 0) {
+            const int held = d.pressed;
+            d.pressed = -1;
+            d.pressed_inside = false;
+            d.dirty = true;
+            if (button_at(e.x, e.y) == held) return d.buttons[size_t(held)].id;
+        }
+        break;
+    case DialogEvent::Kind::none:
+        break;
     }
-    if (started) TTF_Quit();
-    return font != nullptr;
+    return 0;
 }
 
 int run_mode_dialog() {
-    if (TTF_Init() != 0) return fallback_mode_dialog();
+    const BaseUnits base = dialog_base_units();
     Dialog d;
-    if (!dialog_fonts(d)) {
-        std::fprintf(stderr, "vantrose: cannot open the dialog font %s\n", font_path);
-        close_fonts(d);
-        TTF_Quit();
-        return fallback_mode_dialog();
-    }
-    add_button(d, mode_dialog_buttons[0], "About", id_about);
-    add_button(d, mode_dialog_buttons[1], "640x400x32", id_ok);
-    add_button(d, mode_dialog_buttons[2], "640x480x32", id_480);
-    add_button(d, mode_dialog_buttons[3], "Exit", id_cancel);
+    add_button(d, mode_dialog_buttons[0], base, "About", id_about);
+    add_button(d, mode_dialog_buttons[1], base, "640x400x32", id_ok);
+    add_button(d, mode_dialog_buttons[2], base, "640x480x32", id_480);
+    add_button(d, mode_dialog_buttons[3], base, "Exit", id_cancel);
+    if (!open_dialog(d, "Quorv! - Vantrose, Windows version", mode_dialog_units, base, 0)) return 1;
     int result = 1;
-    if (open_dialog(d, "Quorv! - Vantrose, Windows version", mode_dialog_units, nullptr)) {
-        SDL_Texture* picture =
-            SDL_CreateTexture(d.renderer, SDL_PIXELFORMAT_RGB24, SDL_TEXTUREACCESS_STATIC,
-                              dialog_picture_width, dialog_picture_height);
-        if (picture) {
-            SDL_UpdateTexture(picture, nullptr, dialog_picture, dialog_picture_width * 3);
+    // An interrupt while choosing counts as "Exit".
+    for (bool done = false; !done && !quit_posted();) {
+        if (d.state.dirty) show(d, base, false);
+        switch (next_command(d, id_ok, id_cancel)) {
+        case id_ok:
+            screen_height = 400;
+            result = 0;
+            done = true;
+            break;
+        case id_480:
+            screen_height = 480;
+            result = 0;
+            done = true;
+            break;
+        case id_cancel:
+            done = true;
+            break;
+        case id_about:
+            run_about_dialog(d, base);
+            break;
+        default:
+            break;
         }
-        for (bool done = false; !done;) {
-            if (d.dirty) draw_mode_dialog(d, picture);
-            SDL_Event e;
-            if (!next_event(e)) {
-                if (quit_posted()) break; // an interrupt while choosing: as "Exit"
-                continue;
-            }
-            switch (dialog_event(d, e, id_ok, id_cancel)) {
-            case id_ok:
-                screen_height = 400;
-                result = 0;
-                done = true;
-                break;
-            case id_480:
-                screen_height = 480;
-                result = 0;
-                done = true;
-                break;
-            case id_cancel:
-                done = true;
-                break;
-            case id_about:
-                run_about_dialog(d, picture);
-                break;
-            default:
-                break;
-            }
-        }
-        if (picture) SDL_DestroyTexture(picture);
     }
-    close_dialog(d);
-    close_fonts(d);
-    TTF_Quit();
+    platform->close_dialog(d.window);
     return result;
 }
 

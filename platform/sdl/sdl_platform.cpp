@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/sdl/sdl_dialogs.h"
 #include "platform/sdl/sdl_keys.h"
 #include "platform/sdl/x11_errors.h"
 #include "shell/clock.h"
@@ -53,7 +54,7 @@ void no_audio_device() {
                  SDL_GetError());
 }
 
-class SdlPlatform final : public Platform {
+class SdlPlatform final : public SdlDialogs {
   public:
     bool create_display_object() override {
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");

@@ -1,12 +1,13 @@
 // X errors under the SDL window: a window destroyed from outside or an X server that goes away
 // ends the show through end_process (status 2) instead of through Xlib's exit.
-#include <X11/Xlib.h>
-
 #include <string>
 
 #include "platform/platform.h"
 #include "platform/sdl/x11_errors.h"
 #include "shell/startup.h"
+
+// Last: Xlib's macros (KeyPress among them) would rename the show's own names.
+#include <X11/Xlib.h>
 
 namespace vantrose {
 

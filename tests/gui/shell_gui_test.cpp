@@ -12,10 +12,6 @@ const std::string mode_dialog = "^Quorv! - Vantrose, Windows version$";
 
 class ShellGui : public GuiTest {
   protected:
-    void SetUp() override {
-        GuiTest::SetUp();
-        ASSERT_TRUE(dialog_base_units(base_));
-    }
     // Screen position of a point of a dialog's client area given in pixels.
     int client_x(const Geometry& g, int x) const { return g.x + dialog_frame + x; }
     int client_y(const Geometry& g, int y) const { return g.y + dialog_frame + dialog_caption + y; }
@@ -37,7 +33,7 @@ class ShellGui : public GuiTest {
         return window ? geometry(window) : Geometry{};
     }
 
-    BaseUnits base_{};
+    const BaseUnits base_ = dialog_base_units();
 };
 
 } // namespace

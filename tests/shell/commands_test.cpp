@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "platform/platform.h"
+#include "shell/clock.h"
 #include "shell/commands.h"
 #include "shell/options.h"
 #include "shell/startup.h"
@@ -99,7 +100,8 @@ TEST(Commands, PauseWaitsInsideThePumpUntilResumedOrQuit) {
     wait_while_paused();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "vantrose: paused\n");
     EXPECT_TRUE(quit_posted());
-    run_command(Command::pause);
+    run_command(Command::pause); // the show would end here: its timer and music resumed for
+    pause_show(false);           // the tests after this one
     clear_quit();
     platform = before;
 }

@@ -2,7 +2,9 @@
 // be told to fail one display step.
 #pragma once
 #include <cstdio>
+#include <deque>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -43,6 +45,39 @@ class FakePlatform final : public Platform {
     void close_audio() override { step("close_audio"); }
     uint32_t queued = 0; // frames the device holds after each fill
     uint32_t audio_queued_frames() override { return queued; }
+
+    // Dialog windows: `events` come in order (keys to the window on top), then a quit;
+    // `dialogs` notes each opening and closing, `shown` the pixels shown last.
+    std::deque<DialogEvent> events;
+    std::string dialogs;
+    std::vector<uint8_t> shown;
+    int open_windows = 0, width = 0;
+    std::vector<int> widths, heights; // of window 1, 2
+    int open_dialog(int w, int h, const char* caption, int, int owner) override {
+        dialogs += "open " + std::string(caption) + " " + std::to_string(w) + "x" +
+                   std::to_string(h) + " over " + std::to_string(owner) + "; ";
+        widths.resize(size_t(open_windows) + 1);
+        heights.resize(size_t(open_windows) + 1);
+        widths.back() = w;
+        heights.back() = h;
+        return ++open_windows;
+    }
+    void show_dialog(int window, const uint8_t* pixels) override {
+        width = widths[size_t(window - 1)];
+        shown.assign(pixels, pixels + size_t(width) * size_t(heights[size_t(window - 1)]) * 4);
+    }
+    DialogEvent next_dialog_event(int) override {
+        if (events.empty()) post_quit();
+        if (events.empty()) return {};
+        DialogEvent e = events.front();
+        events.pop_front();
+        if (e.kind == DialogEvent::Kind::key) e.window = open_windows;
+        return e;
+    }
+    void close_dialog(int window) override {
+        dialogs += "close " + std::to_string(window) + "; ";
+        --open_windows;
+    }
 };
 
 } // namespace vantrose::test_support
