@@ -44,8 +44,7 @@ file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
     shell/*.cpp capture/*.cpp runtime/*.cpp effects2d/*.cpp engine3d/*.cpp scenes3d/*.cpp resources/*.cpp
     platform/*.cpp platform/sdl/*.cpp platform/headless/*.cpp platform/windows/*.cpp)
 # No X server behind the SDL window here.
-list(REMOVE_ITEM CORE_SOURCES ${CMAKE_SOURCE_DIR}/shell/main.cpp ${CMAKE_SOURCE_DIR}/platform/sdl/x11_errors.cpp
-    ${CMAKE_SOURCE_DIR}/shell/dialogs.cpp) # TEMPORARY: until the dialogs need no SDL2_ttf
+list(REMOVE_ITEM CORE_SOURCES ${CMAKE_SOURCE_DIR}/shell/main.cpp ${CMAKE_SOURCE_DIR}/platform/sdl/x11_errors.cpp)
 add_library(vantrose_core STATIC ${CORE_SOURCES} ${native_resources})
 add_dependencies(vantrose_core windows_content)
 target_include_directories(vantrose_core PUBLIC ${CMAKE_SOURCE_DIR})
