@@ -39,6 +39,16 @@ bad-option)
     [[ $status -eq 2 ]] || fail "status $status for a bad option"
     err | grep -q '^usage: vantrose \[options\]' || fail "no usage: $(err)"
     ;;
+interrupt) # Ctrl+C (SIGINT, which Wine hands the console) ends the show like a quit
+    "$wine" "$windir/vantrose.exe" --headless --trace --data "$windir" 2>"$work/$case_name.err" &
+    pid=$!
+    for _ in $(seq 100); do grep -q '^scene 1 ' "$work/$case_name.err" && break; sleep 0.2; done
+    kill -INT $pid
+    wait $pid
+    status=$?
+    [[ $status -eq 0 ]] || fail "status $status after Ctrl+C"
+    err | grep -q '^checksum scene 1 ' || fail "the show did not end in order: $(err)"
+    ;;
 window) # 120 frames in a window at the show's own 60 Hz, then Escape ends a second run
     [[ -n ${DISPLAY:-} ]] || { echo "no display: skipped"; exit 77; }
     # Wine's direct3d draws through OpenGL, in software on Xvfb: too slow here to show the
