@@ -487,9 +487,10 @@ bool recorder_close() {
     if (!rec.failure.empty()) child_kill(rec.encoder);
     const std::string ended = child_wait(rec.encoder);
     if (!ended.empty()) fail(ended);
-    if (rec.failure.empty() && std::rename(rec.part.c_str(), rec.output.c_str()) != 0) {
-        fail("cannot put the recording in place as " + rec.output + ": " + std::strerror(errno));
-    }
+    // Replacing a file already there, on every system (C's rename does not on Windows).
+    std::error_code moved;
+    if (rec.failure.empty()) std::filesystem::rename(rec.part, rec.output, moved);
+    if (moved) fail("cannot put the recording in place as " + rec.output + ": " + moved.message());
 
     if (!rec.failure.empty()) {
         std::fprintf(stderr, "vantrose: the recording failed: %s; no video was written\n%s",

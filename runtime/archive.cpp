@@ -6,9 +6,9 @@
 #include <fstream>
 #include <vector>
 
+#include "capture/trace.h"
 #include "runtime/shared_byte.h"
 #include "shell/startup.h"
-#include "capture/trace.h"
 
 namespace vantrose {
 

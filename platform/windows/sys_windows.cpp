@@ -28,8 +28,8 @@ struct Start {
 
 std::wstring wide(const std::string& text) {
     if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
     return out;
@@ -75,9 +75,9 @@ BOOL WINAPI on_console_event(DWORD event) {
 struct PipeEnd {
     HANDLE handle = INVALID_HANDLE_VALUE;
     OVERLAPPED op{};
-    bool busy = false;       // a connect or a write is in flight
+    bool busy = false; // a connect or a write is in flight
     bool connected = false;
-    bool closing = false;    // closed by the caller, ends once its last write is through
+    bool closing = false; // closed by the caller, ends once its last write is through
     std::string buffer;
 };
 
@@ -108,7 +108,8 @@ bool settle(PipeEnd& end, bool& broken, std::string& error) {
             end.connected = true;
             return true;
         }
-        broken = code == ERROR_BROKEN_PIPE || code == ERROR_NO_DATA || code == ERROR_PIPE_NOT_CONNECTED;
+        broken =
+            code == ERROR_BROKEN_PIPE || code == ERROR_NO_DATA || code == ERROR_PIPE_NOT_CONNECTED;
         error = last_error_text();
         return false;
     }
@@ -243,7 +244,8 @@ bool make_child_pipes(ChildProcess& child, std::string& error) {
         names[i] = base + std::to_wstring(i);
         PipeEnd& end = ends[i];
         end.handle = CreateNamedPipeW(
-            names[i].c_str(), PIPE_ACCESS_OUTBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+            names[i].c_str(),
+            PIPE_ACCESS_OUTBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
             PIPE_TYPE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, pipe_bytes, 0, 0, nullptr);
         end.op.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         if (end.handle == INVALID_HANDLE_VALUE || !end.op.hEvent) {
@@ -271,7 +273,8 @@ bool make_child_pipes(ChildProcess& child, std::string& error) {
 bool spawn_child(const std::vector<std::string>& args, const std::string& log_path,
                  ChildProcess& child, std::string& error) {
     std::wstring command;
-    for (const std::string& arg : args) command += (command.empty() ? L"" : L" ") + quoted(wide(arg));
+    for (const std::string& arg : args)
+        command += (command.empty() ? L"" : L" ") + quoted(wide(arg));
     const HANDLE nul = inheritable(L"NUL", GENERIC_WRITE, OPEN_EXISTING);
     const HANDLE log =
         log_path.empty() ? nul : inheritable(wide(log_path), GENERIC_WRITE, CREATE_ALWAYS);
@@ -283,8 +286,9 @@ bool spawn_child(const std::vector<std::string>& args, const std::string& log_pa
     start.hStdError = log;
     PROCESS_INFORMATION process{};
     // A group of its own: Ctrl+C in the console reaches only us, and ffmpeg ends with the pipes.
-    const BOOL started = CreateProcessW(wide(args[0]).c_str(), command.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &start, &process);
+    const BOOL started =
+        CreateProcessW(wide(args[0]).c_str(), command.data(), nullptr, nullptr, TRUE,
+                       CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &start, &process);
     if (!started) error = "cannot start " + args[0] + ": " + last_error_text();
     CloseHandle(child_stdin);
     child_stdin = INVALID_HANDLE_VALUE;

@@ -1,6 +1,6 @@
 # The Windows program in build/windows (scripts/windows.sh makes it) under Wine, beside the Linux
 # one; each test is skipped where Wine or that build is absent.
-set(windows_cases checksums missing bad-option window record)
+set(windows_cases checksums missing bad-option interrupt window record)
 foreach(case ${windows_cases})
     add_test(NAME windows_${case}
         COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine_test.sh ${case} ${CMAKE_SOURCE_DIR}/build/windows
