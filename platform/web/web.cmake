@@ -13,26 +13,7 @@ set_target_properties(openmpt_web PROPERTIES
     IMPORTED_LOCATION ${openmpt_prefix}/lib/libopenmpt.a
     INTERFACE_INCLUDE_DIRECTORIES ${openmpt_prefix}/include)
 
-# The generator is a native program: its archive, module and compiled-in resources are the same
-# bytes the native show uses.
-set(native ${CMAKE_BINARY_DIR}/native)
-if(NOT EXISTS ${native}/CMakeCache.txt)
-    execute_process(
-        COMMAND ${CMAKE_COMMAND} -E env --unset=CC --unset=CXX --unset=CMAKE_TOOLCHAIN_FILE
-                ${CMAKE_COMMAND} -S ${CMAKE_SOURCE_DIR} -B ${native} -G Ninja
-                -DCMAKE_BUILD_TYPE=Release
-        OUTPUT_QUIET RESULT_VARIABLE native_failed)
-    if(native_failed)
-        message(FATAL_ERROR "the native build of the data generator could not be configured")
-    endif()
-endif()
-set(native_data ${native}/data/vantrose.dat ${native}/data/vantrose.s3m)
-set(native_resources ${native}/generated/resources_data.cpp)
-add_custom_target(web_content
-    COMMAND ${CMAKE_COMMAND} --build ${native} --target vantrose_data
-    BYPRODUCTS ${native_data} ${native_resources}
-    COMMENT "Generating the show's data natively"
-    VERBATIM)
+include(platform/native_content.cmake)
 
 file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
     shell/*.cpp capture/*.cpp runtime/*.cpp effects2d/*.cpp engine3d/*.cpp scenes3d/*.cpp resources/*.cpp
@@ -45,7 +26,7 @@ list(REMOVE_ITEM CORE_SOURCES ${CMAKE_SOURCE_DIR}/shell/main.cpp ${CMAKE_SOURCE_
 # it is missing); the portable path stays in it for comparison (VANTROSE_CPU=portable).
 vantrose_cpu_paths(CORE_SOURCES cpu_wasm.cpp simd128 "-msimd128")
 add_library(vantrose_core STATIC ${CORE_SOURCES} ${native_resources})
-add_dependencies(vantrose_core web_content)
+add_dependencies(vantrose_core native_content)
 target_include_directories(vantrose_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(vantrose_core PUBLIC VANTROSE_VERSION="${PROJECT_VERSION}")
 target_link_libraries(vantrose_core PUBLIC openmpt_web)
@@ -77,7 +58,7 @@ foreach(f ${page_files})
 endforeach()
 add_custom_command(OUTPUT ${VANTROSE_WEB_SITE}/vantrose.dat ${VANTROSE_WEB_SITE}/vantrose.s3m
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${native_data} ${VANTROSE_WEB_SITE}/
-    DEPENDS ${native_data} web_content)
+    DEPENDS ${native_data} native_content)
 
 # The icons, made from the title badge, and the service worker that keeps this build's files.
 add_executable(web_icons platform/web/web_icons.cpp)

@@ -19,26 +19,7 @@ foreach(lib openmpt png16 z)
 endforeach()
 set_target_properties(windows_png16 PROPERTIES INTERFACE_LINK_LIBRARIES windows_z)
 
-# The generator is a native program: its archive, module and compiled-in resources are the same
-# bytes the Linux show uses.
-set(native ${CMAKE_BINARY_DIR}/native)
-if(NOT EXISTS ${native}/CMakeCache.txt)
-    execute_process(
-        COMMAND ${CMAKE_COMMAND} -E env --unset=CC --unset=CXX --unset=CMAKE_TOOLCHAIN_FILE
-                ${CMAKE_COMMAND} -S ${CMAKE_SOURCE_DIR} -B ${native} -G Ninja
-                -DCMAKE_BUILD_TYPE=Release
-        OUTPUT_QUIET RESULT_VARIABLE native_failed)
-    if(native_failed)
-        message(FATAL_ERROR "the native build of the data generator could not be configured")
-    endif()
-endif()
-set(native_data ${native}/data/vantrose.dat ${native}/data/vantrose.s3m)
-set(native_resources ${native}/generated/resources_data.cpp)
-add_custom_target(windows_content
-    COMMAND ${CMAKE_COMMAND} --build ${native} --target vantrose_data
-    BYPRODUCTS ${native_data} ${native_resources}
-    COMMENT "Generating the show's data natively"
-    VERBATIM)
+include(platform/native_content.cmake)
 
 file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
     shell/*.cpp capture/*.cpp runtime/*.cpp effects2d/*.cpp engine3d/*.cpp scenes3d/*.cpp resources/*.cpp
@@ -47,7 +28,7 @@ file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
 list(REMOVE_ITEM CORE_SOURCES ${CMAKE_SOURCE_DIR}/shell/main.cpp ${CMAKE_SOURCE_DIR}/platform/sdl/x11_errors.cpp)
 vantrose_cpu_paths(CORE_SOURCES cpu_x86.cpp ${VANTROSE_X86_PATHS})
 add_library(vantrose_core STATIC ${CORE_SOURCES} ${native_resources})
-add_dependencies(vantrose_core windows_content)
+add_dependencies(vantrose_core native_content)
 target_include_directories(vantrose_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(vantrose_core PUBLIC VANTROSE_VERSION="${PROJECT_VERSION}")
 target_link_libraries(vantrose_core PUBLIC
@@ -64,7 +45,7 @@ set(windows_files ${VANTROSE_WINDOWS_DIR}/vantrose.dat ${VANTROSE_WINDOWS_DIR}/v
     ${VANTROSE_WINDOWS_DIR}/README.txt)
 add_custom_command(OUTPUT ${VANTROSE_WINDOWS_DIR}/vantrose.dat ${VANTROSE_WINDOWS_DIR}/vantrose.s3m
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${native_data} ${VANTROSE_WINDOWS_DIR}/
-    DEPENDS ${native_data} windows_content)
+    DEPENDS ${native_data} native_content)
 add_custom_command(OUTPUT ${VANTROSE_WINDOWS_DIR}/README.txt
     COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/platform/windows/README.txt
             ${VANTROSE_WINDOWS_DIR}/README.txt
