@@ -133,7 +133,8 @@ const OptionRow rows[] = {
      [](Options& o, const char*, std::string&) { return o.integer_scale = true; }},
     {"--square-dots", nullptr, "640 x 400 with square dots (16:10) instead of 4:3",
      [](Options& o, const char*, std::string&) { return o.square_dots = true; }},
-    {"--trace", nullptr, "a line on stderr per scene start and 3D phase change",
+    {"--trace", nullptr, "a line on stderr per scene start and 3D phase change;\n"
+                          "each scene's checksum at the end",
      [](Options& o, const char*, std::string&) { return o.trace = true; }},
     {"--stats", nullptr, "frame and timing figures on stderr at the end",
      [](Options& o, const char*, std::string&) { return o.stats = true; }},
