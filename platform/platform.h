@@ -1,6 +1,6 @@
 // The outside world behind one interface: an SDL window with audio, a browser page (the web
-// build), or nothing at all (headless). Every call past the display steps has a do-nothing
-// default, so a backend fills in only what it has.
+// build), or nothing at all (headless). Every call has a do-nothing default (a display step that
+// succeeds), so a backend fills in only what it has; the headless one is the defaults alone.
 // The display steps mirror the order in which setup_display takes them; each reports failure.
 #pragma once
 #include <chrono>
@@ -30,27 +30,27 @@ class Platform {
     virtual ~Platform() = default;
 
     // The display object: the video system with at least one screen.
-    virtual bool create_display_object() = 0;
-    virtual void show_cursor(bool shown) = 0;
+    virtual bool create_display_object() { return true; }
+    virtual void show_cursor(bool /*shown*/) {}
     // main_window, 640 x height, hidden until show_window.
-    virtual bool create_window(int height) = 0;
+    virtual bool create_window(int /*height*/) { return true; }
     // The window's exclusive presentation: its renderer, full-screen unless windowed.
-    virtual bool set_cooperative_level() = 0;
+    virtual bool set_cooperative_level() { return true; }
     // 640 x height, nearest-neighbour, integer scaling where it fits.
-    virtual bool set_display_mode(int height) = 0;
+    virtual bool set_display_mode(int /*height*/) { return true; }
     // The surface frames are copied into: a 640 x height texture of blue, green, red, unused.
-    virtual bool create_surface(int height) = 0;
+    virtual bool create_surface(int /*height*/) { return true; }
     // A first lock of that surface, which tells the row pitch the copies step by.
-    virtual bool get_back_buffer() = 0;
-    virtual void destroy_window() = 0;
-    virtual void show_window() = 0;
-    virtual void release_display() = 0;
+    virtual bool get_back_buffer() { return true; }
+    virtual void destroy_window() {}
+    virtual void show_window() {}
+    virtual void release_display() {}
     // Lock, copy `height` rows of 640 pixels, unlock, flip. A failed lock drops the frame.
-    virtual void present(const uint8_t* frame, int height) = 0;
+    virtual void present(const uint8_t* /*frame*/, int /*height*/) {}
     // Handles pending events: focus sets app_active, Escape and window close post the quit.
-    virtual void pump_events() = 0;
+    virtual void pump_events() {}
     // A message box with an OK button (the text also goes to stderr, written by the caller).
-    virtual void message_box(const char* caption, const char* text) = 0;
+    virtual void message_box(const char* /*caption*/, const char* /*text*/) {}
 
     // Audio output at 44100 Hz stereo, 16-bit; false when no device opens. A backend without a
     // device (headless, the page, which takes its sound frame by frame) keeps these defaults.

@@ -29,18 +29,6 @@ std::string read_text(const std::filesystem::path& path) {
 struct ScriptedKeys final : Platform {
     std::deque<KeyPress> keys;
     int waits = 0;
-    bool create_display_object() override { return true; }
-    void show_cursor(bool) override {}
-    bool create_window(int) override { return true; }
-    bool set_cooperative_level() override { return true; }
-    bool set_display_mode(int) override { return true; }
-    bool create_surface(int) override { return true; }
-    bool get_back_buffer() override { return true; }
-    void destroy_window() override {}
-    void show_window() override {}
-    void release_display() override {}
-    void present(const uint8_t*, int) override {}
-    void message_box(const char*, const char*) override {}
     void pump_events() override {
         if (keys.empty()) return;
         key_pressed(keys.front());
