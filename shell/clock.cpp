@@ -207,7 +207,9 @@ void frame_presented() {
         // The audio of this frame's 1/refresh s, sample-exact: the fraction carries over.
         const size_t samples = due(presented, audio_rate) - due(index, audio_rate);
         frame_audio.assign(samples * 2, 0);
-        if (music_running) render_music(frame_audio.data(), samples);
+        if (music_running) {
+            render_music(frame_audio.data(), samples, frame_sink != nullptr && !skipping);
+        }
         if (frame_sink && !skipping) {
             frame_sink(true_color_frame, height, frame_audio.data(), samples);
         }

@@ -40,6 +40,9 @@ std::atomic<int32_t> master_volume{256};
 Clock::time_point wall_start;
 uint64_t wall_rendered = 0;
 Clock::time_point wall_paused_at;
+// The resampler and volume ramps shape only the samples, never the ticks' timing: samples nobody
+// hears are mixed the cheapest way.
+bool mixing_for_ears = true;
 
 // The viewer's listening volume, on top of the show's master volume: eight steps up from
 // silence, each the square of its fraction so that the steps sound even.
@@ -122,6 +125,16 @@ void publish_position() {
     publish(openmpt_module_get_current_order(song), openmpt_module_get_current_row(song));
 }
 
+// Libopenmpt's default resampler and ramps, or the cheapest ones.
+void mix_for_ears(bool heard) {
+    if (!song || heard == mixing_for_ears) return;
+    openmpt_module_set_render_param(song, OPENMPT_MODULE_RENDER_INTERPOLATIONFILTER_LENGTH,
+                                    heard ? 0 : 1);
+    openmpt_module_set_render_param(song, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH,
+                                    heard ? -1 : 0);
+    mixing_for_ears = heard;
+}
+
 // Renders `frames` of the playing module at the master and listening volumes, silence past its
 // end or when none plays; true when the module moved on.
 bool render_module(int16_t* samples, size_t frames) {
@@ -177,14 +190,15 @@ void catch_up_with_wall_time() {
     const uint64_t target = static_cast<uint64_t>(seconds * audio_rate);
     while (wall_rendered < target) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(target - wall_rendered, 4096));
-        render_music(scrap, n);
+        render_music(scrap, n, false);
         wall_rendered += n;
     }
 }
 
 } // namespace
 
-void render_music(int16_t* samples, size_t frames) {
+void render_music(int16_t* samples, size_t frames, bool heard) {
+    mix_for_ears(heard);
     if (render_module(samples, frames)) publish_position();
 }
 
@@ -259,6 +273,7 @@ void load_music() {
     platform->lock_audio();
     if (song) openmpt_module_destroy(song);
     song = loaded;
+    mixing_for_ears = true;
     published_order.store(0);
     published_row.store(0);
     master_volume.store(256);
@@ -282,6 +297,7 @@ void play_music() {
         // Until its first slice is heard the device plays where the module stands now: its
         // start, or where a scene skip left it.
         platform->lock_audio();
+        mix_for_ears(true); // a scene skip's unseen frames mixed for nobody
         mark_position();
         platform->unlock_audio();
         platform->start_audio();

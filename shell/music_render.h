@@ -6,8 +6,9 @@
 namespace vantrose {
 
 // Renders `frames` stereo sample frames of the playing module at the master volume; silence
-// when no module plays. Publishes the order and row reached.
-void render_music(int16_t* samples, size_t frames);
+// when no module plays. Publishes the order and row reached. Unheard samples (no device, no
+// recording) are mixed with the cheapest resampler: the position moves exactly the same.
+void render_music(int16_t* samples, size_t frames, bool heard);
 
 // Closes the module without the stop and free messages (ending before the show starts).
 void discard_music();

@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
+#include "platform/platform.h"
 #include "shell/clock.h"
 #include "shell/music.h"
 #include "shell/music_render.h"
 #include "shell/options.h"
-#include "platform/platform.h"
 #include "tests/shell/fake_platform.h"
 #include "tests/shell/tiny_s3m.h"
 
@@ -116,7 +116,7 @@ TEST_F(Listening, SceneSkipHandsTheModuleOnWhereItLeftIt) {
     begin_scene_skip();
     play_music();
     std::vector<int16_t> samples(2 * 4096);
-    for (int i = 0; i < 8; ++i) render_music(samples.data(), 4096); // 75 rows of 432 frames
+    for (int i = 0; i < 8; ++i) render_music(samples.data(), 4096, false); // 75 rows of 432 frames
     pause_music(true);
     pause_music(false);
     poll_music();
@@ -131,6 +131,41 @@ TEST_F(Listening, SceneSkipHandsTheModuleOnWhereItLeftIt) {
     play(1, false);
     poll_music();
     EXPECT_EQ(heard(), left);
+
+    // What the device plays next is the full mix, as if the skip had been heard.
+    const std::vector<int16_t> after_unheard = play(8, false);
+    reset_clock();
+    load_music();
+    begin_scene_skip();
+    play_music();
+    for (int i = 0; i < 8; ++i) render_music(samples.data(), 4096, true);
+    scene_skip_reached(3);
+    play(1, false);
+    EXPECT_EQ(play(8, false), after_unheard);
+}
+
+// Samples nobody hears are mixed the cheap way: the module reaches every row on the same
+// sample, and what is heard afterwards, or from a module loaded again, is the full mix.
+TEST_F(Listening, UnheardSamplesKeepThePositionsAndTheHeardMixComesBack) {
+    const auto run = [](bool heard_first) {
+        load_music();
+        play_music();
+        std::vector<int16_t> chunk(2 * 300), later;
+        std::vector<Position> positions;
+        for (int i = 0; i < 40; ++i) {
+            render_music(chunk.data(), 300, heard_first || i >= 20);
+            poll_music();
+            positions.push_back({music_order, music_row});
+            if (i >= 30) later.insert(later.end(), chunk.begin(), chunk.end());
+        }
+        return std::make_pair(positions, later);
+    };
+    const auto heard_all = run(true);
+    const auto unheard_first = run(false);
+    EXPECT_EQ(heard_all.first, unheard_first.first);
+    ASSERT_GT(heard_all.first.back().second, 20) << "the module moved on";
+    EXPECT_EQ(heard_all.second, unheard_first.second);
+    EXPECT_EQ(run(true).second, heard_all.second);
 }
 
 TEST_F(Listening, AfterTheDeviceGoesTheMusicKeepsWallTimeAndSaysSoOnce) {
