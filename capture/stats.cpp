@@ -1,9 +1,11 @@
 // --stats and --dump: per-scene timings and checksums, frames written as PNG.
 #include "capture/stats.h"
 
+#include <bit>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 #include "capture/dump.h"
@@ -37,13 +39,26 @@ double seconds_between(Clock::time_point a, Clock::time_point b) {
 } // namespace
 
 uint64_t frame_checksum(const uint8_t* bytes, size_t size, uint64_t hash) {
+    // Four lanes over interleaved 64-bit little-endian words, each FNV-1a with a fold of the high
+    // half into the low one (so that a change anywhere in a word reaches every bit): the lanes'
+    // multiplies overlap, and a frame hashes near memory speed instead of one multiply at a time.
+    constexpr uint64_t prime = 0x100000001b3ull;
+    const auto word = [bytes](size_t at) {
+        uint64_t w;
+        std::memcpy(&w, bytes + at, 8);
+        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+        return w;
+    };
+    uint64_t lane[4] = {hash, hash ^ 1, hash ^ 2, hash ^ 3};
     size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-        uint64_t word = 0;
-        for (int b = 7; b >= 0; --b) word = word << 8 | bytes[i + b];
-        hash = (hash ^ word) * 0x100000001b3ull;
+    for (; i + 32 <= size; i += 32) {
+        for (int k = 0; k < 4; ++k) {
+            const uint64_t mixed = (lane[k] ^ word(i + 8 * k)) * prime;
+            lane[k] = mixed ^ mixed >> 32;
+        }
     }
-    for (; i < size; ++i) hash = (hash ^ bytes[i]) * 0x100000001b3ull;
+    for (; i < size; ++i) lane[0] = (lane[0] ^ bytes[i]) * prime;
+    for (const uint64_t l : lane) hash = (hash ^ l) * prime;
     return hash;
 }
 
