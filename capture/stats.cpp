@@ -10,6 +10,7 @@
 
 #include "capture/dump.h"
 #include "capture/trace.h"
+#include "runtime/cpu.h"
 #include "shell/clock.h"
 #include "shell/display.h"
 #include "shell/options.h"
@@ -105,6 +106,7 @@ void note_frame(const uint8_t* frame, int height, uint64_t index) {
 
 void print_stats() {
     if (!options.stats && !options.trace) return;
+    std::fprintf(stderr, "processor path %s\n", cpu_path());
     for (const auto& [scene, figures] : scenes) {
         if (!options.trace) break;
         std::fprintf(stderr, "checksum scene %d frames %" PRIu64 " fnv %016" PRIx64 "\n", scene,

@@ -1,6 +1,7 @@
 // The page around the WebAssembly show: data loading, the mode dialog, canvas, sound and keys.
 // With ?headless&frames=N&refresh=HZ it runs the show on the virtual clock for machines instead;
-// ?square-dots shows the 400-line picture with square dots, ?scene=N starts at scene N.
+// ?square-dots shows the 400-line picture with square dots, ?scene=N starts at scene N,
+// ?cpu=portable forces the portable loops.
 'use strict';
 
 const query = new URLSearchParams(location.search);
@@ -520,9 +521,12 @@ var Module = {
   printErr(text) {
     console.log(text);
     if (text.startsWith('checksum scene ')) window.vantroseChecksums.push(text);
+    if (text.startsWith('processor path ')) window.vantrosePath = text.slice(15);
     page.reported(text);
   },
   onExit: status => page.ended(status),
+  // ?cpu=portable: the loops without SIMD128, as VANTROSE_CPU picks them natively.
+  preRun: [() => { if (query.get('cpu')) ENV.VANTROSE_CPU = query.get('cpu'); }],
 };
 
 // exit() ends the program by throwing ExitStatus out of the last browser turn: not an error.

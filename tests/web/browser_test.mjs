@@ -150,15 +150,18 @@ function nativeChecksums(frames) {
   return run.stderr.split('\n').filter(l => l.startsWith('checksum scene '));
 }
 
-// The page's test mode against the native program, scene by scene.
-async function compareChecksums(page, frames) {
+// The page's test mode against the native program, scene by scene, on the processor path `cpu`
+// (the page's best when empty).
+async function compareChecksums(page, frames, cpu = '') {
   const expected = nativeChecksums(frames);
-  await page.go(`?headless&refresh=60${frames > 0 ? '&frames=' + frames : ''}`);
+  await page.go(`?headless&refresh=60${frames > 0 ? '&frames=' + frames : ''}${cpu ? '&cpu=' + cpu : ''}`);
   const result = await page.until('window.vantroseResult', 600);
   const got = await page.evaluate('window.vantroseChecksums');
+  const path = await page.evaluate('window.vantrosePath');
   const shown = got.reduce((n, l) => n + Number(l.split(' ')[4]), 0);
-  console.log(`web: ${shown} frames (${(shown / 60).toFixed(1)} s of show) in ${result.seconds.toFixed(1)} s: ` +
-              `${(shown / 60 / result.seconds).toFixed(2)} x real time`);
+  console.log(`web, ${path} path: ${shown} frames (${(shown / 60).toFixed(1)} s of show) in ` +
+              `${result.seconds.toFixed(1)} s: ${(shown / 60 / result.seconds).toFixed(2)} x real time`);
+  if (cpu && path !== cpu) fail(`the page ran the ${path} path, not ${cpu}`);
   if (expected.length === 0) fail('the native run printed no checksums');
   for (let i = 0; i < Math.max(expected.length, got.length); ++i) {
     if (expected[i] !== got[i]) fail(`native "${expected[i]}" but web "${got[i]}"`);
@@ -166,8 +169,12 @@ async function compareChecksums(page, frames) {
   console.log(`${expected.length} scene checksums compared`);
 }
 
+// Every path the page has gives the native frames.
 async function checksums() {
-  await withPage([], true, page => compareChecksums(page, Number(framesArg || 0)));
+  await withPage([], true, async page => {
+    await compareChecksums(page, Number(framesArg || 0), 'simd128');
+    await compareChecksums(page, Number(framesArg || 0), 'portable');
+  });
 }
 
 // Loaded once from a folder of the server, kept by the service worker: with the server gone a
