@@ -3,6 +3,7 @@
 // the show's keys, a missing archive.
 // Usage: node browser_test.mjs checksums|offline|devices|missing SITE NATIVE_BIN DATA_DIR OUT_DIR [FRAMES]
 //        node browser_test.mjs samples SITE NATIVE_BIN DATA_DIR OUT_DIR NATIVE_SAMPLES WEB_SAMPLES_JS
+//        node browser_test.mjs bench build/wasm NATIVE_BIN DATA_DIR OUT_DIR [ROUNDS]
 import { spawn, spawnSync } from 'node:child_process';
 import { createServer } from 'node:http';
 import { existsSync, readFileSync, readdirSync, writeFileSync, mkdirSync, mkdtempSync, rmSync } from 'node:fs';
@@ -12,7 +13,7 @@ import { tmpdir } from 'node:os';
 
 const [what, site, nativeBin, dataDir, outDir, framesArg, webSamples] = process.argv.slice(2);
 const skip = 77;
-if (!existsSync(join(site, 'vantrose.wasm'))) {
+if (!existsSync(join(site, what === 'bench' ? 'cpu_paths_bench.wasm' : 'vantrose.wasm'))) {
   console.log(`web build not found in ${site}: skipped (scripts/web.sh builds it)`);
   process.exit(skip);
 }
@@ -377,4 +378,14 @@ function samples() {
   if (differing) fail(`first difference at sample ${first}: native ${native[first]}, web ${web[first]}`);
 }
 
-await { checksums, offline, devices, missing, samples }[what]();
+// Not a test: the processor paths' benchmark page (SITE is build/wasm), its table printed.
+async function bench() {
+  await withPage([], true, async page => {
+    await page.go(`cpu_paths_bench.html?rounds=${framesArg || 7}`);
+    const result = await page.until('window.benchResult', 600);
+    console.log(result.text);
+    if (result.status !== 0) fail('the benchmark found a path whose bytes differ');
+  });
+}
+
+await { checksums, offline, devices, missing, samples, bench }[what]();
