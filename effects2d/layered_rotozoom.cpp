@@ -47,57 +47,86 @@ inline uint8_t texel(const uint8_t* texture, uint32_t u, uint32_t v) {
     return texture[(v & 0xFF00u) | ((u >> 8) & 0xFFu)];
 }
 
+// One layer's walk through the texture: the row start and the steps along and down.
+struct GridWalk {
+    uint32_t du_dx, dv_dx, du_dy, dv_dy, row_u, row_v;
+};
+
+GridWalk grid_walk(uint16_t u_base, uint16_t v_base, uint8_t angle, int16_t zoom) {
+    GridWalk w;
+    w.du_dx = grid_step(rot_cos[angle], zoom);
+    w.dv_dx = grid_step(rot_sin[angle], zoom);
+    w.du_dy = grid_step(rot_nsin_y[angle], zoom);
+    w.dv_dy = grid_step(rot_cos_y[angle], zoom);
+    w.row_u = u_base - 80u * w.du_dx - 50u * w.du_dy;
+    w.row_v = v_base - 80u * w.dv_dx - 50u * w.dv_dy;
+    return w;
+}
+
+// Two cells, left first, as the four pixels of a row.
+inline void put_cells(uint8_t* top, uint8_t* bottom, uint32_t left, uint32_t right) {
+    static_assert(std::endian::native == std::endian::little, "cell pairs are stored left first");
+    const uint32_t quad = (left | right << 16) * 0x0101u;
+    std::memcpy(top, &quad, 4);
+    std::memcpy(bottom, &quad, 4);
+}
+
 } // namespace
 
 void sample_grid(const uint8_t* texture, uint8_t* frame, uint16_t u_base, uint16_t v_base,
-                 uint8_t angle, int16_t zoom, bool skip_transparent) {
-    static_assert(std::endian::native == std::endian::little, "cell pairs are stored left first");
-    const uint32_t du_dx = grid_step(rot_cos[angle], zoom);
-    const uint32_t dv_dx = grid_step(rot_sin[angle], zoom);
-    const uint32_t du_dy = grid_step(rot_nsin_y[angle], zoom);
-    const uint32_t dv_dy = grid_step(rot_cos_y[angle], zoom);
-    uint32_t row_u = u_base - 80u * du_dx - 50u * du_dy;
-    uint32_t row_v = v_base - 80u * dv_dx - 50u * dv_dy;
-
-    for (int j = 0; j < 100; ++j, row_u += du_dy, row_v += dv_dy) {
+                 uint8_t angle, int16_t zoom) {
+    const GridWalk w = grid_walk(u_base, v_base, angle, zoom);
+    uint32_t row_u = w.row_u, row_v = w.row_v;
+    for (int j = 0; j < 100; ++j, row_u += w.du_dy, row_v += w.dv_dy) {
         uint8_t* top = frame + 640 * j;
-        uint8_t* bottom = top + 320;
         uint32_t u = row_u, v = row_v;
         // One step along the row, then the cell there.
         auto next_cell = [&] {
-            u += du_dx;
-            v += dv_dx;
+            u += w.du_dx;
+            v += w.dv_dx;
             return texel(texture, u, v);
         };
-        if (skip_transparent) {
-            // Without branches: holes are frequent and irregular. A transparent cell writes
-            // its own pixels back.
-            for (int i = 0; i < 160; i += 2) {
-                const uint32_t left = next_cell();
-                const uint32_t right = next_cell();
-                const uint32_t quad = (left | right << 16) * 0x0101u;
-                const uint32_t keep = (left == transparent_index ? 0x0000FFFFu : 0u) |
-                                      (right == transparent_index ? 0xFFFF0000u : 0u);
-                uint32_t old_top, old_bottom;
-                std::memcpy(&old_top, top + 2 * i, 4);
-                std::memcpy(&old_bottom, bottom + 2 * i, 4);
-                old_top = (old_top & keep) | quad;
-                old_bottom = (old_bottom & keep) | quad;
-                std::memcpy(top + 2 * i, &old_top, 4);
-                std::memcpy(bottom + 2 * i, &old_bottom, 4);
-            }
-        } else {
-            // Two cells at a time, four pixels of a row in one store.
-            for (int i = 0; i < 160; i += 2) {
-                const uint32_t left = next_cell();
-                const uint32_t right = next_cell();
-                const uint32_t quad = (left | right << 16) * 0x0101u;
-                std::memcpy(top + 2 * i, &quad, 4);
-                std::memcpy(bottom + 2 * i, &quad, 4);
-            }
+        for (int i = 0; i < 160; i += 2) {
+            const uint32_t left = next_cell();
+            const uint32_t right = next_cell();
+            put_cells(top + 2 * i, top + 320 + 2 * i, left, right);
         }
     }
 }
+
+namespace {
+
+// The five layers far to near in one pass: each cell is the nearest layer's texel that is not
+// index 0, else the far layer's, whatever that is; the frame is written once.
+void sample_layers(const uint8_t* texture, uint8_t* frame, const RotozoomLayer* layers) {
+    GridWalk w[5];
+    for (int k = 0; k < 5; ++k) w[k] = grid_walk(0, 0, layers[k].angle, layers[k].zoom);
+    for (int j = 0; j < 100; ++j) {
+        uint8_t* top = frame + 640 * j;
+        uint32_t u[5], v[5];
+        for (int k = 0; k < 5; ++k) {
+            u[k] = w[k].row_u + static_cast<uint32_t>(j) * w[k].du_dy;
+            v[k] = w[k].row_v + static_cast<uint32_t>(j) * w[k].dv_dy;
+        }
+        auto next_cell = [&] {
+            uint32_t cell = 0;
+            for (int k = 0; k < 5; ++k) {
+                u[k] += w[k].du_dx;
+                v[k] += w[k].dv_dx;
+                const uint32_t t = texel(texture, u[k], v[k]);
+                cell = k == 0 || t != transparent_index ? t : cell;
+            }
+            return cell;
+        };
+        for (int i = 0; i < 160; i += 2) {
+            const uint32_t left = next_cell();
+            const uint32_t right = next_cell();
+            put_cells(top + 2 * i, top + 320 + 2 * i, left, right);
+        }
+    }
+}
+
+} // namespace
 
 void layered_rotozoom_init(LayeredRotozoomState& state) {
     for (int k = 0; k < 5; ++k) {
@@ -109,9 +138,7 @@ void layered_rotozoom_init(LayeredRotozoomState& state) {
 
 void layered_rotozoom_frame(LayeredRotozoomState& state, const uint8_t* texture, uint8_t* frame) {
     // Far to near; layer 0 covers the whole frame, the nearer ones let it show through index 0.
-    for (int k = 0; k < 5; ++k) {
-        sample_grid(texture, frame, 0, 0, state.layer[k].angle, state.layer[k].zoom, k != 0);
-    }
+    sample_layers(texture, frame, state.layer);
     for (RotozoomLayer& layer : state.layer) {
         layer.angle = static_cast<uint8_t>(layer.angle + 1);
         layer.zoom = static_cast<int16_t>(layer.zoom - zoom_step);

@@ -25,7 +25,8 @@ extern LayeredRotozoomState layered_rotozoom_2;
 
 void layered_rotozoom_init(LayeredRotozoomState& state);
 void layered_rotozoom_frame(LayeredRotozoomState& state, const uint8_t* texture, uint8_t* frame);
+// One layer over the whole 320 x 200 frame, a texel for each 2 x 2 cell.
 void sample_grid(const uint8_t* texture, uint8_t* frame, uint16_t u_base, uint16_t v_base,
-                 uint8_t angle, int16_t zoom, bool skip_transparent);
+                 uint8_t angle, int16_t zoom);
 
 } // namespace vantrose

@@ -15,7 +15,7 @@ constexpr uint16_t centre = 32768;
 // The zoom is the cosine of the angle itself: the picture shrinks to one texel at a quarter
 // turn and comes back mirrored, so a and a + 128 look the same.
 void draw_pulse(uint8_t angle, const uint8_t* texture, uint8_t* frame) {
-    sample_grid(texture, frame, centre, centre, angle, rot_cos[angle], false);
+    sample_grid(texture, frame, centre, centre, angle, rot_cos[angle]);
 }
 
 } // namespace
