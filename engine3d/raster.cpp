@@ -1,5 +1,6 @@
 // The rasteriser: edges walked into two per-row tables, then Gouraud-shaded, affinely textured
 // spans through the shade table into the three rows of each logical row of rgb_screen.
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -18,6 +19,9 @@ constexpr size_t frame_3d_bytes = 128000; // 400 physical rows of 320
 // Edges of the current triangle walked so far, and the row spans of the first two.
 uint32_t edges_walked = 0;
 int64_t first_span = 0, second_span = 0;
+// The rows the walks have stored into since the tables were last reset (all of them at the
+// start): a triangle covers a few of the 133 rows, and only those need resetting and filling.
+int32_t stored_from = 0, stored_to = logical_rows - 1;
 
 // 16.16 arithmetic wraps like the 32-bit registers it was made for.
 int32_t wrap_add(int32_t a, int32_t b) {
@@ -42,10 +46,12 @@ void clear_frame_3d() {
 }
 
 void reset_edge_tables() {
-    for (int32_t r = 0; r < logical_rows; r++) {
+    for (int32_t r = stored_from; r <= stored_to; r++) {
         edge_table_a[r].x = empty_row;
         edge_table_b[r].x = empty_row;
     }
+    stored_from = logical_rows;
+    stored_to = -1;
     edges_walked = 0;
 }
 
@@ -117,6 +123,8 @@ void walk_edge(const EdgePoint& first, const EdgePoint& second) {
     while (n < steps) {
         if (row < 0 || row >= logical_rows) return; // walking away from the raster from here
         table[row] = {static_cast<int32_t>(x), intensity, u, v};
+        stored_from = std::min(stored_from, static_cast<int32_t>(row));
+        stored_to = std::max(stored_to, static_cast<int32_t>(row));
         if (dy == 0) return; // the row never changes: nothing more is stored
         // Step until the row changes or the steps run out; only the first point of a row counts.
         if (x_major) {
@@ -157,7 +165,8 @@ void fill_spans(int32_t texture) {
     const uint8_t* texels = texture_block + 65536 * texture;
     const uint8_t* shades = shade_table + 256 * 256 * 3 * texture;
 
-    for (int32_t r = 0; r < logical_rows; r++) {
+    // Every other row is empty in both tables.
+    for (int32_t r = stored_from; r <= stored_to; r++) {
         const EdgeEntry& ea = edge_table_a[r];
         if (ea.x == empty_row) continue; // both tables cover the same rows
         const EdgeEntry& eb = edge_table_b[r];
