@@ -1,7 +1,6 @@
 // --stats and --dump: per-scene timings and checksums, frames written as PNG.
 #include "capture/stats.h"
 
-#include <bit>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -40,26 +39,29 @@ double seconds_between(Clock::time_point a, Clock::time_point b) {
 } // namespace
 
 uint64_t frame_checksum(const uint8_t* bytes, size_t size, uint64_t hash) {
-    // Four lanes over interleaved 64-bit little-endian words, each FNV-1a with a fold of the high
-    // half into the low one (so that a change anywhere in a word reaches every bit): the lanes'
-    // multiplies overlap, and a frame hashes near memory speed instead of one multiply at a time.
+    // Sixteen 32-bit lanes over the frame's words, each FNV-1a with the high half folded into the
+    // low one (so that a change anywhere in a word reaches every bit), then folded into the
+    // running hash. Written as vectors: four independent multiplies of four lanes each, which
+    // the compiler turns into SSE2 or SIMD128, and a frame hashes near memory speed.
+    using Lanes = uint32_t __attribute__((vector_size(16)));
+    constexpr uint32_t lane_prime = 16777619u;
     constexpr uint64_t prime = 0x100000001b3ull;
-    const auto word = [bytes](size_t at) {
-        uint64_t w;
-        std::memcpy(&w, bytes + at, 8);
-        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
-        return w;
-    };
-    uint64_t lane[4] = {hash, hash ^ 1, hash ^ 2, hash ^ 3};
+    const uint32_t low = static_cast<uint32_t>(hash), high = static_cast<uint32_t>(hash >> 32);
+    Lanes lanes[4];
+    for (uint32_t k = 0; k < 4; ++k) lanes[k] = Lanes{low, high, k, 4 - k};
     size_t i = 0;
-    for (; i + 32 <= size; i += 32) {
+    for (; i + 64 <= size; i += 64) {
         for (int k = 0; k < 4; ++k) {
-            const uint64_t mixed = (lane[k] ^ word(i + 8 * k)) * prime;
-            lane[k] = mixed ^ mixed >> 32;
+            Lanes words;
+            std::memcpy(&words, bytes + i + 16 * k, 16);
+            lanes[k] = (lanes[k] ^ words) * lane_prime;
+            lanes[k] ^= lanes[k] >> 15;
         }
     }
-    for (; i < size; ++i) lane[0] = (lane[0] ^ bytes[i]) * prime;
-    for (const uint64_t l : lane) hash = (hash ^ l) * prime;
+    for (; i < size; ++i) hash = (hash ^ bytes[i]) * prime;
+    for (const Lanes& l : lanes) {
+        for (int j = 0; j < 4; ++j) hash = (hash ^ l[j]) * prime;
+    }
     return hash;
 }
 

@@ -14,7 +14,7 @@ void print_stats();
 // Forgets every figure (tests).
 void reset_stats();
 
-// FNV-1a over the frame's 64-bit little-endian words in four lanes, chained from `hash`.
+// FNV-1a over the frame's 32-bit words in sixteen lanes, folded into `hash`.
 uint64_t frame_checksum(const uint8_t* bytes, size_t size, uint64_t hash);
 constexpr uint64_t checksum_seed = 0xcbf29ce484222325ull;
 

@@ -25,6 +25,8 @@ list(REMOVE_ITEM CORE_SOURCES ${CMAKE_SOURCE_DIR}/shell/main.cpp ${CMAKE_SOURCE_
 # One build with SIMD128, which every current browser runs (a module with it does not load where
 # it is missing); the portable path stays in it for comparison (VANTROSE_CPU=portable).
 vantrose_cpu_paths(CORE_SOURCES cpu_wasm.cpp simd128 "-msimd128")
+# The frame checksum's vector lanes (--trace, the page's test mode) in SIMD128 as well.
+set_source_files_properties(capture/stats.cpp PROPERTIES COMPILE_OPTIONS -msimd128)
 add_library(vantrose_core STATIC ${CORE_SOURCES} ${native_resources})
 add_dependencies(vantrose_core native_content)
 target_include_directories(vantrose_core PUBLIC ${CMAKE_SOURCE_DIR})
