@@ -40,7 +40,8 @@ template <int S> inline __m256i dots8(const uint8_t* source) {
 }
 
 // One staggered row: columns 4x, 4x+1 from `left`, columns 4x+2, 4x+3 from `right`.
-template <int L, int R> void stripe_row(uint32_t* out, const uint8_t* left, const uint8_t* right) {
+template <int L, int R>
+void stripe_row(Dots<L, R>, uint32_t* out, const uint8_t* left, const uint8_t* right) {
     for (int x = 0; x < stripe_cells; x += 8, left += 16, right += 16, out += 32) {
         const __m256i a = dots8<L>(left), b = dots8<R>(right);
         const __m256i low = _mm256_unpacklo_epi32(a, b);  // a0 b0 a2 b2 | a1 b1 a3 b3
@@ -52,7 +53,7 @@ template <int L, int R> void stripe_row(uint32_t* out, const uint8_t* left, cons
     }
 }
 
-template <int S> void flat_row(uint32_t* out, const uint8_t* source, bool cleared) {
+template <int S> void flat_row(Dot<S>, uint32_t* out, const uint8_t* source, bool cleared) {
     for (int x = 0; x < stripe_cells; x += 8, source += 16, out += 32) {
         const __m256i a = dots8<S>(source);
         const __m256i low = _mm256_unpacklo_epi32(a, a);  // a0 a0 a2 a2 | a1 a1 a3 a3
@@ -89,22 +90,11 @@ void hires_avx2(const uint8_t* picture, const int16_t* rows, int count, uint32_t
 }
 
 void stripes_avx2(const uint8_t* s, uint32_t* top) {
-    for (int g = 0; g < stripe_groups_shown; ++g, s += 3 * stripe_pitch) {
-        uint32_t* out = top + 3 * g * hires_width;
-        const uint8_t* b = s + 2 * stripe_pitch;
-        if (g > 0) stripe_row<blue_dot, red_dot>(out, b, s - 3 * stripe_pitch);
-        stripe_row<green_dot, blue_dot>(out + hires_width, s + stripe_pitch, b);
-        stripe_row<red_dot, green_dot>(out + 2 * hires_width, s, s + stripe_pitch);
-    }
+    stagger_stripes(s, top, [](auto dots, auto... row) { stripe_row(dots, row...); });
 }
 
 void stripes_flat_avx2(const uint8_t* s, uint32_t* top, int cleared) {
-    for (int g = 0; g < stripe_groups_shown; ++g, s += 3 * stripe_pitch) {
-        const int row = 3 * g;
-        flat_row<green_dot>(top + row * hires_width, s + 2 * stripe_pitch, row < cleared);
-        flat_row<blue_dot>(top + (row + 1) * hires_width, s + stripe_pitch, row + 1 < cleared);
-        flat_row<red_dot>(top + (row + 2) * hires_width, s, row + 2 < cleared);
-    }
+    flat_stripes(s, top, cleared, [](auto dot, auto... row) { flat_row(dot, row...); });
 }
 
 } // namespace vantrose

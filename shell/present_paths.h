@@ -27,6 +27,36 @@ inline uint32_t dot(uint8_t level, int shift) {
     return static_cast<uint32_t>(static_cast<uint8_t>(level << 2)) << shift;
 }
 
+// The dot colours of a screen row's left and right halves of each cell, or of a whole flat row.
+template <int Left, int Right> struct Dots {};
+template <int Shift> struct Dot {};
+
+// Which stripe rows each screen row shows, the same on every path; each path draws the rows:
+// `row(Dots<L, R>{}, out, left, right)`. Of group g's stripe rows s, s + 1, s + 2 (in pitches),
+// screen row 3g shows s + 2 | the group above's s (left as it is in the first group), 3g + 1
+// shows s + 1 | s + 2, 3g + 2 shows s | s + 1.
+template <class Row> inline void stagger_stripes(const uint8_t* s, uint32_t* top, Row row) {
+    for (int g = 0; g < stripe_groups_shown; ++g, s += 3 * stripe_pitch) {
+        uint32_t* out = top + 3 * g * hires_width;
+        const uint8_t* b = s + 2 * stripe_pitch;
+        if (g > 0) row(Dots<blue_dot, red_dot>{}, out, b, s - 3 * stripe_pitch);
+        row(Dots<green_dot, blue_dot>{}, out + hires_width, s + stripe_pitch, b);
+        row(Dots<red_dot, green_dot>{}, out + 2 * hires_width, s, s + stripe_pitch);
+    }
+}
+
+// The flat picture: screen rows 3g, 3g + 1, 3g + 2 show stripe rows s + 2, s + 1, s whole;
+// `row(Dot<S>{}, out, source, cleared)`, where rows below `cleared` have zero fourth bytes.
+template <class Row>
+inline void flat_stripes(const uint8_t* s, uint32_t* top, int cleared, Row row) {
+    for (int g = 0; g < stripe_groups_shown; ++g, s += 3 * stripe_pitch) {
+        const int r = 3 * g;
+        row(Dot<green_dot>{}, top + r * hires_width, s + 2 * stripe_pitch, r < cleared);
+        row(Dot<blue_dot>{}, top + (r + 1) * hires_width, s + stripe_pitch, r + 1 < cleared);
+        row(Dot<red_dot>{}, top + (r + 2) * hires_width, s, r + 2 < cleared);
+    }
+}
+
 } // namespace
 
 void hires_portable(const uint8_t* picture, const int16_t* rows, int count, uint32_t* frame,

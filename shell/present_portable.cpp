@@ -29,7 +29,8 @@ void hires_row(const uint8_t* source, uint32_t* row, const uint8_t* pal32) {
 
 // One staggered row: columns 4x, 4x+1 from `left`, columns 4x+2, 4x+3 from `right`, both read at
 // source column 2x.
-template <int L, int R> void stripe_row(uint32_t* out, const uint8_t* left, const uint8_t* right) {
+template <int L, int R>
+void stripe_row(Dots<L, R>, uint32_t* out, const uint8_t* left, const uint8_t* right) {
     for (int x = 0; x < stripe_cells; ++x, out += 4) {
         const uint32_t a = dot(left[2 * x], L), b = dot(right[2 * x], R);
         put_colours(out[0], a), put_colours(out[1], a), put_colours(out[2], b),
@@ -38,7 +39,7 @@ template <int L, int R> void stripe_row(uint32_t* out, const uint8_t* left, cons
 }
 
 // One flat row: all four columns of a cell from source column 2x; a cleared row is written whole.
-template <int S> void flat_row(uint32_t* out, const uint8_t* source, bool cleared) {
+template <int S> void flat_row(Dot<S>, uint32_t* out, const uint8_t* source, bool cleared) {
     for (int x = 0; x < stripe_cells; ++x, out += 4) {
         const uint32_t a = dot(source[2 * x], S);
         for (int c = 0; c < 4; ++c) {
@@ -61,23 +62,11 @@ void hires_portable(const uint8_t* picture, const int16_t* rows, int count, uint
 }
 
 void stripes_portable(const uint8_t* s, uint32_t* top) {
-    for (int g = 0; g < stripe_groups_shown; ++g, s += 3 * stripe_pitch) {
-        uint32_t* out = top + 3 * g * hires_width;
-        const uint8_t* b = s + 2 * stripe_pitch;
-        // The right half of the group's first row shows the red of the group above.
-        if (g > 0) stripe_row<blue_dot, red_dot>(out, b, s - 3 * stripe_pitch);
-        stripe_row<green_dot, blue_dot>(out + hires_width, s + stripe_pitch, b);
-        stripe_row<red_dot, green_dot>(out + 2 * hires_width, s, s + stripe_pitch);
-    }
+    stagger_stripes(s, top, [](auto dots, auto... row) { stripe_row(dots, row...); });
 }
 
 void stripes_flat_portable(const uint8_t* s, uint32_t* top, int cleared) {
-    for (int g = 0; g < stripe_groups_shown; ++g, s += 3 * stripe_pitch) {
-        const int row = 3 * g;
-        flat_row<green_dot>(top + row * hires_width, s + 2 * stripe_pitch, row < cleared);
-        flat_row<blue_dot>(top + (row + 1) * hires_width, s + stripe_pitch, row + 1 < cleared);
-        flat_row<red_dot>(top + (row + 2) * hires_width, s, row + 2 < cleared);
-    }
+    flat_stripes(s, top, cleared, [](auto dot, auto... row) { flat_row(dot, row...); });
 }
 
 } // namespace vantrose

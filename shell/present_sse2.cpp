@@ -49,7 +49,8 @@ inline void store_quads(__m128i* out, __m128i a, bool cleared) {
 }
 
 // One staggered row: columns 4x, 4x+1 from `left`, columns 4x+2, 4x+3 from `right`.
-template <int L, int R> void stripe_row(uint32_t* out, const uint8_t* left, const uint8_t* right) {
+template <int L, int R>
+void stripe_row(Dots<L, R>, uint32_t* out, const uint8_t* left, const uint8_t* right) {
     __m128i* o = reinterpret_cast<__m128i*>(out);
     for (int x = 0; x < stripe_cells; x += 8, left += 16, right += 16, o += 8) {
         __m128i a0, a1, b0, b1;
@@ -60,7 +61,7 @@ template <int L, int R> void stripe_row(uint32_t* out, const uint8_t* left, cons
     }
 }
 
-template <int S> void flat_row(uint32_t* out, const uint8_t* source, bool cleared) {
+template <int S> void flat_row(Dot<S>, uint32_t* out, const uint8_t* source, bool cleared) {
     __m128i* o = reinterpret_cast<__m128i*>(out);
     for (int x = 0; x < stripe_cells; x += 8, source += 16, o += 8) {
         __m128i a0, a1;
@@ -73,22 +74,11 @@ template <int S> void flat_row(uint32_t* out, const uint8_t* source, bool cleare
 } // namespace
 
 void stripes_sse2(const uint8_t* s, uint32_t* top) {
-    for (int g = 0; g < stripe_groups_shown; ++g, s += 3 * stripe_pitch) {
-        uint32_t* out = top + 3 * g * hires_width;
-        const uint8_t* b = s + 2 * stripe_pitch;
-        if (g > 0) stripe_row<blue_dot, red_dot>(out, b, s - 3 * stripe_pitch);
-        stripe_row<green_dot, blue_dot>(out + hires_width, s + stripe_pitch, b);
-        stripe_row<red_dot, green_dot>(out + 2 * hires_width, s, s + stripe_pitch);
-    }
+    stagger_stripes(s, top, [](auto dots, auto... row) { stripe_row(dots, row...); });
 }
 
 void stripes_flat_sse2(const uint8_t* s, uint32_t* top, int cleared) {
-    for (int g = 0; g < stripe_groups_shown; ++g, s += 3 * stripe_pitch) {
-        const int row = 3 * g;
-        flat_row<green_dot>(top + row * hires_width, s + 2 * stripe_pitch, row < cleared);
-        flat_row<blue_dot>(top + (row + 1) * hires_width, s + stripe_pitch, row + 1 < cleared);
-        flat_row<red_dot>(top + (row + 2) * hires_width, s, row + 2 < cleared);
-    }
+    flat_stripes(s, top, cleared, [](auto dot, auto... row) { flat_row(dot, row...); });
 }
 
 } // namespace vantrose
