@@ -71,31 +71,6 @@ inline void put_cells(uint8_t* top, uint8_t* bottom, uint32_t left, uint32_t rig
     std::memcpy(bottom, &quad, 4);
 }
 
-} // namespace
-
-void sample_grid(const uint8_t* texture, uint8_t* frame, uint16_t u_base, uint16_t v_base,
-                 uint8_t angle, int16_t zoom) {
-    const GridWalk w = grid_walk(u_base, v_base, angle, zoom);
-    uint32_t row_u = w.row_u, row_v = w.row_v;
-    for (int j = 0; j < 100; ++j, row_u += w.du_dy, row_v += w.dv_dy) {
-        uint8_t* top = frame + 640 * j;
-        uint32_t u = row_u, v = row_v;
-        // One step along the row, then the cell there.
-        auto next_cell = [&] {
-            u += w.du_dx;
-            v += w.dv_dx;
-            return texel(texture, u, v);
-        };
-        for (int i = 0; i < 160; i += 2) {
-            const uint32_t left = next_cell();
-            const uint32_t right = next_cell();
-            put_cells(top + 2 * i, top + 320 + 2 * i, left, right);
-        }
-    }
-}
-
-namespace {
-
 // The five layers far to near in one pass: each cell is the nearest layer's texel that is not
 // index 0, else the far layer's, whatever that is; the frame is written once.
 void sample_layers(const uint8_t* texture, uint8_t* frame, const RotozoomLayer* layers) {
@@ -127,6 +102,27 @@ void sample_layers(const uint8_t* texture, uint8_t* frame, const RotozoomLayer* 
 }
 
 } // namespace
+
+void sample_grid(const uint8_t* texture, uint8_t* frame, uint16_t u_base, uint16_t v_base,
+                 uint8_t angle, int16_t zoom) {
+    const GridWalk w = grid_walk(u_base, v_base, angle, zoom);
+    uint32_t row_u = w.row_u, row_v = w.row_v;
+    for (int j = 0; j < 100; ++j, row_u += w.du_dy, row_v += w.dv_dy) {
+        uint8_t* top = frame + 640 * j;
+        uint32_t u = row_u, v = row_v;
+        // One step along the row, then the cell there.
+        auto next_cell = [&] {
+            u += w.du_dx;
+            v += w.dv_dx;
+            return texel(texture, u, v);
+        };
+        for (int i = 0; i < 160; i += 2) {
+            const uint32_t left = next_cell();
+            const uint32_t right = next_cell();
+            put_cells(top + 2 * i, top + 320 + 2 * i, left, right);
+        }
+    }
+}
 
 void layered_rotozoom_init(LayeredRotozoomState& state) {
     for (int k = 0; k < 5; ++k) {
