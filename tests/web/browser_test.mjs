@@ -148,11 +148,15 @@ async function withPage(hidden, clean, work, prefix) {
   }
 }
 
+// The native run for `frames`, once however many page runs compare with it.
+const nativeRuns = new Map();
 function nativeChecksums(frames) {
+  if (nativeRuns.has(frames)) return nativeRuns.get(frames);
   const limit = frames > 0 ? ['--frames', String(frames)] : [];
   const run = spawnSync(nativeBin, ['--headless', '--trace', '--refresh', '60', '--data', dataDir, ...limit],
                         { encoding: 'utf8', maxBuffer: 1 << 26 });
-  return run.stderr.split('\n').filter(l => l.startsWith('checksum scene '));
+  nativeRuns.set(frames, run.stderr.split('\n').filter(l => l.startsWith('checksum scene ')));
+  return nativeRuns.get(frames);
 }
 
 // The page's test mode against the native program, scene by scene, on the processor path `cpu`
