@@ -1,6 +1,7 @@
 // The processor paths' routines beside a memset or memcpy of the same bytes, each path in turn,
 // with every path's bytes checked against the portable path's. Built natively
-// (vantrose_cpu_bench) and for the web (node build/wasm/cpu_paths_bench.js).
+// (vantrose_cpu_bench) and for the web (node build/wasm/cpu_paths_bench.js, or in a browser
+// build/wasm/cpu_paths_bench.html).
 // Usage: vantrose_cpu_bench [rounds]   (prints one table per path, ratios of CPU times)
 #include <algorithm>
 #include <chrono>

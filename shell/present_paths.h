@@ -27,6 +27,14 @@ inline uint32_t dot(uint8_t level, int shift) {
     return static_cast<uint32_t>(static_cast<uint8_t>(level << 2)) << shift;
 }
 
+// pal32 (red, green, blue bytes) one entry a word, red lowest, for the vector lookups.
+inline void palette_words(const uint8_t* pal32, uint32_t* table) {
+    for (int i = 0; i < 256; ++i) {
+        table[i] = pal32[3 * i] | static_cast<uint32_t>(pal32[3 * i + 1]) << 8 |
+                   static_cast<uint32_t>(pal32[3 * i + 2]) << 16;
+    }
+}
+
 // The dot colours of a screen row's left and right halves of each cell, or of a whole flat row.
 template <int Left, int Right> struct Dots {};
 template <int Shift> struct Dot {};

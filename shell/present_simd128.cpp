@@ -65,10 +65,7 @@ template <int S> void flat_row(Dot<S>, uint32_t* out, const uint8_t* source, boo
 void hires_simd128(const uint8_t* picture, const int16_t* rows, int count, uint32_t* frame,
                    const uint8_t* pal32) {
     uint32_t table[256];
-    for (int i = 0; i < 256; ++i) {
-        table[i] = pal32[3 * i] | static_cast<uint32_t>(pal32[3 * i + 1]) << 8 |
-                   static_cast<uint32_t>(pal32[3 * i + 2]) << 16;
-    }
+    palette_words(pal32, table);
     for (int k = 0; k < count; ++k) {
         if (rows[k] < 0) continue;
         const uint8_t* s = picture + rows[k] * hires_width;

@@ -13,7 +13,7 @@ import { tmpdir } from 'node:os';
 
 const [what, site, nativeBin, dataDir, outDir, framesArg, webSamples] = process.argv.slice(2);
 const skip = 77;
-if (!existsSync(join(site, what === 'bench' ? 'cpu_paths_bench.wasm' : 'vantrose.wasm'))) {
+if (!existsSync(join(site, what === 'bench' ? 'cpu_paths_bench_page.wasm' : 'vantrose.wasm'))) {
   console.log(`web build not found in ${site}: skipped (scripts/web.sh builds it)`);
   process.exit(skip);
 }
